@@ -1,0 +1,24 @@
+#include "rosto/terminal.h"
+
+#include <cstdlib>
+#include <string>
+
+namespace rosto {
+
+namespace {
+std::string comQuebra(std::string_view texto) {
+  std::string linha(texto);
+  linha += '\n';
+  return linha;
+}
+}  // namespace
+
+void escrever(Terminal& saida, std::string_view texto) { saida.escreverSaida(comQuebra(texto)); }
+
+void falhar(Terminal& processo, std::string_view mensagem) {
+  processo.escreverErro(comQuebra(mensagem));
+  processo.encerrar(2);
+  std::abort();  // encerrar never returns; this keeps the promise if it did
+}
+
+}  // namespace rosto
