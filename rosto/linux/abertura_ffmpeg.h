@@ -1,0 +1,18 @@
+#pragma once
+// Opening a media file for reading, bounded in time and in what it reads.
+#include <string>
+
+#include "rosto/linux/ffmpeg_recursos.h"
+#include "rosto/resultado.h"
+
+namespace rosto::ffmpeg {
+
+// Opens a regular file and reads its stream information, within a deadline.
+// Anything else (a directory, a device, a FIFO nobody writes to) is refused
+// up front, so probing can neither block nor read without end.
+Resultado<Formato> abrirArquivo(const std::string& caminho);
+
+// The index of the first video stream that is not an attached picture, or -1.
+int primeiroFluxoDeVideo(const AVFormatContext& formato);
+
+}  // namespace rosto::ffmpeg

@@ -1,0 +1,106 @@
+#include "rosto/linux/blazeface.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace rosto::blazeface {
+
+namespace {
+
+void grade(int celulas, int porCelula, std::vector<Ancora>& saida) {
+  for (int y = 0; y < celulas; ++y)
+    for (int x = 0; x < celulas; ++x)
+      for (int k = 0; k < porCelula; ++k) saida.push_back({(x + 0.5f) / celulas, (y + 0.5f) / celulas});
+}
+
+float sigmoide(float bruto) { return 1.0f / (1.0f + std::exp(-std::clamp(bruto, -100.0f, 100.0f))); }
+
+float area(const Candidato& c) { return (c.xmax - c.xmin) * (c.ymax - c.ymin); }
+
+float sobreposicao(const Candidato& a, const Candidato& b) {
+  const float l = std::max(a.xmin, b.xmin), r = std::min(a.xmax, b.xmax);
+  const float t = std::max(a.ymin, b.ymin), d = std::min(a.ymax, b.ymax);
+  if (r <= l || d <= t) return 0;
+  const float comum = (r - l) * (d - t);
+  return comum / (area(a) + area(b) - comum);
+}
+
+Candidato media(const std::vector<Candidato>& grupo) {
+  Candidato m{0, 0, 0, 0, grupo.front().pontuacao};
+  float total = 0;
+  for (const Candidato& c : grupo) {
+    m.xmin += c.xmin * c.pontuacao;
+    m.ymin += c.ymin * c.pontuacao;
+    m.xmax += c.xmax * c.pontuacao;
+    m.ymax += c.ymax * c.pontuacao;
+    total += c.pontuacao;
+  }
+  m.xmin /= total;
+  m.ymin /= total;
+  m.xmax /= total;
+  m.ymax /= total;
+  return m;
+}
+
+}  // namespace
+
+const std::vector<Ancora>& ancoras() {
+  static const std::vector<Ancora> todas = [] {
+    std::vector<Ancora> a;
+    grade(16, 2, a);
+    grade(8, 6, a);
+    return a;
+  }();
+  return todas;
+}
+
+void decodificar(const float* pontuacoes, const float* regressores, const std::vector<Ancora>& ancoras,
+                 size_t primeira, size_t quantas, int lado, float limiar, std::vector<Candidato>& saida) {
+  for (size_t k = 0; k < quantas; ++k) {
+    const float p = sigmoide(pontuacoes[k]);
+    if (!(p >= limiar)) continue;
+    const float* r = regressores + 16 * k;
+    const Ancora& a = ancoras[primeira + k];
+    const float cx = r[0] / lado + a.x, cy = r[1] / lado + a.y;
+    const float w = r[2] / lado, h = r[3] / lado;
+    if (!(w > 0) || !(h > 0)) continue;  // also drops NaN
+    saida.push_back({cx - w / 2, cy - h / 2, cx + w / 2, cy + h / 2, p});
+  }
+}
+
+std::vector<Candidato> suprimir(std::vector<Candidato> candidatos, float iou) {
+  std::stable_sort(candidatos.begin(), candidatos.end(),
+                   [](const Candidato& a, const Candidato& b) { return a.pontuacao > b.pontuacao; });
+  std::vector<Candidato> mantidos, grupo, resto;
+  while (!candidatos.empty()) {
+    grupo.clear();
+    resto.clear();
+    const Candidato topo = candidatos.front();
+    for (size_t k = 0; k < candidatos.size(); ++k) {
+      // The top one always joins its own group, even when its IoU is not a number.
+      const bool junta = k == 0 || sobreposicao(topo, candidatos[k]) > iou;
+      (junta ? grupo : resto).push_back(candidatos[k]);
+    }
+    mantidos.push_back(media(grupo));
+    candidatos.swap(resto);
+  }
+  return mantidos;
+}
+
+Moldura molduraPara(int largura, int altura, int lado) {
+  const int maior = std::max(largura, altura);
+  const int l = std::max(1, static_cast<int>(std::lround(static_cast<double>(largura) * lado / maior)));
+  const int a = std::max(1, static_cast<int>(std::lround(static_cast<double>(altura) * lado / maior)));
+  return {(lado - l) / 2, (lado - a) / 2, l, a, lado};
+}
+
+Retangulo noQuadro(const Candidato& c, const Moldura& m) {
+  const double lado = m.lado;
+  const double x = (c.xmin * lado - m.esquerda) / m.largura;
+  const double w = (static_cast<double>(c.xmax) - c.xmin) * lado / m.largura;
+  const double topo = (c.ymin * lado - m.topo) / m.altura;
+  const double h = (static_cast<double>(c.ymax) - c.ymin) * lado / m.altura;
+  return {x, 1.0 - (topo + h), w, h};
+}
+
+}  // namespace rosto::blazeface

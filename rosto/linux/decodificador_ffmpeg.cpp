@@ -1,0 +1,100 @@
+#include "rosto/linux/decodificador_ffmpeg.h"
+
+#include <utility>
+
+namespace rosto::ffmpeg {
+
+Resultado<Decodificador> Decodificador::abrir(AVFormatContext* formato, int fluxo) {
+  const AVStream* s = formato->streams[fluxo];
+  const AVCodec* decodificador = avcodec_find_decoder(s->codecpar->codec_id);
+  if (!decodificador) return Erro{"sem decodificador para " + std::string(avcodec_get_name(s->codecpar->codec_id))};
+  Codec codec(avcodec_alloc_context3(decodificador));
+  if (!codec) return Erro{textoDoErro(AVERROR(ENOMEM))};
+  int r = avcodec_parameters_to_context(codec.get(), s->codecpar);
+  if (r < 0) return Erro{textoDoErro(r)};
+  codec->pkt_timebase = s->time_base;
+  codec->thread_count = 2;
+  codec->thread_type = FF_THREAD_FRAME;
+  r = avcodec_open2(codec.get(), decodificador, nullptr);
+  if (r < 0) return Erro{textoDoErro(r)};
+  for (unsigned k = 0; k < formato->nb_streams; ++k)
+    if (static_cast<int>(k) != fluxo) formato->streams[k]->discard = AVDISCARD_ALL;
+  return Decodificador(formato, fluxo, std::move(codec));
+}
+
+Decodificador::Decodificador(AVFormatContext* formato, int fluxo, Codec codec)
+    : formato_(formato),
+      fluxo_(fluxo),
+      codec_(std::move(codec)),
+      pacote_(av_packet_alloc()),
+      adiante_(av_packet_alloc()) {}
+
+bool Decodificador::proximo(AVFrame* quadro) {
+  for (;;) {
+    const int r = avcodec_receive_frame(codec_.get(), quadro);
+    if (r == 0) return true;
+    // EAGAIN means the decoder wants input first; anything else ends the stream.
+    if (r != AVERROR(EAGAIN) || drenando_) return false;
+    if (!enviarProximoPacote()) {
+      avcodec_send_packet(codec_.get(), nullptr);  // flush what the decoder still holds
+      drenando_ = true;
+    }
+  }
+}
+
+bool Decodificador::lerPacoteDoFluxo(AVPacket* destino) {
+  while (av_read_frame(formato_, destino) >= 0) {
+    if (destino->stream_index == fluxo_) return true;
+    av_packet_unref(destino);
+  }
+  return false;
+}
+
+bool Decodificador::enviarProximoPacote() {
+  for (;;) {
+    if (temAdiante_) {
+      av_packet_move_ref(pacote_.get(), adiante_.get());
+      temAdiante_ = false;
+    } else if (!lerPacoteDoFluxo(pacote_.get())) {
+      return false;
+    }
+    temAdiante_ = lerPacoteDoFluxo(adiante_.get());
+    // Safe to skip only when a frame after this one still comes before the
+    // wanted time: that later frame, not this one, is the one on display.
+    const int64_t p = pacote_->pts, q = temAdiante_ ? adiante_->pts : AV_NOPTS_VALUE;
+    const bool dispensavel = p != AV_NOPTS_VALUE && q != AV_NOPTS_VALUE && p < q && q < descartarAntes_;
+    codec_->skip_frame = dispensavel ? AVDISCARD_NONREF : AVDISCARD_DEFAULT;
+    ultimoLido_ = pacote_->dts != AV_NOPTS_VALUE ? pacote_->dts : pacote_->pts;
+    const int r = avcodec_send_packet(codec_.get(), pacote_.get());
+    av_packet_unref(pacote_.get());
+    if (r == 0) return true;
+    // A rejected packet (damaged data) is dropped; the next one may decode.
+  }
+}
+
+int64_t Decodificador::recuoDeBusca() const {
+  // Index entries carry decode times, which trail presentation by the reorder depth.
+  const AVStream* s = formato_->streams[fluxo_];
+  const AVRational taxa = s->avg_frame_rate.num > 0 ? s->avg_frame_rate : s->r_frame_rate;
+  if (taxa.num <= 0 || taxa.den <= 0) return 0;
+  const int64_t intervalo = av_rescale_q(1, av_inv_q(taxa), s->time_base);
+  return intervalo * (codec_->has_b_frames + 1);
+}
+
+bool Decodificador::saltarSeVale(int64_t pts) {
+  AVStream* s = formato_->streams[fluxo_];
+  const int k = av_index_search_timestamp(s, pts - recuoDeBusca(), AVSEEK_FLAG_BACKWARD);
+  if (k < 0) return false;
+  const AVIndexEntry* entrada = avformat_index_get_entry(s, k);
+  if (!entrada || entrada->timestamp <= ultimoLido_) return false;
+  if (avformat_seek_file(formato_, fluxo_, INT64_MIN, entrada->timestamp, entrada->timestamp, 0) < 0)
+    return false;
+  avcodec_flush_buffers(codec_.get());
+  if (temAdiante_) av_packet_unref(adiante_.get());
+  temAdiante_ = false;
+  drenando_ = false;
+  ultimoLido_ = entrada->timestamp;
+  return true;
+}
+
+}  // namespace rosto::ffmpeg

@@ -1,0 +1,49 @@
+#pragma once
+// Decodes one video stream forward, frame by frame, in presentation order,
+// and jumps ahead to a keyframe when that saves decoding.
+#include <cstdint>
+
+#include "rosto/linux/ffmpeg_recursos.h"
+#include "rosto/resultado.h"
+
+namespace rosto::ffmpeg {
+
+class Decodificador {
+ public:
+  // `formato` must outlive the decoder; packets of other streams are discarded.
+  static Resultado<Decodificador> abrir(AVFormatContext* formato, int fluxo);
+
+  // The next frame into `quadro`; false at the end of the stream.
+  // Packets the decoder rejects are skipped: a damaged stretch costs frames,
+  // not the rest of the video.
+  bool proximo(AVFrame* quadro);
+
+  // When the keyframe at or before `pts` lies beyond what has been read,
+  // seeks to it and flushes the decoder. Returns whether it did; frames held
+  // by the caller are then stale.
+  bool saltarSeVale(int64_t pts);
+
+  // Frames earlier than `pts` are wanted only when no later frame also
+  // precedes `pts`; the decoder may then skip those no other frame refers to.
+  void descartarAntesDe(int64_t pts) { descartarAntes_ = pts; }
+
+  AVRational base() const { return formato_->streams[fluxo_]->time_base; }
+
+ private:
+  Decodificador(AVFormatContext* formato, int fluxo, Codec codec);
+  bool enviarProximoPacote();
+  bool lerPacoteDoFluxo(AVPacket* destino);
+  int64_t recuoDeBusca() const;
+
+  AVFormatContext* formato_;
+  int fluxo_;
+  Codec codec_;
+  Pacote pacote_;
+  Pacote adiante_;  // the packet after pacote_, read early to decide on skipping
+  bool temAdiante_ = false;
+  bool drenando_ = false;
+  int64_t ultimoLido_ = INT64_MIN;  // decode timestamp of the last packet sent
+  int64_t descartarAntes_ = INT64_MIN;
+};
+
+}  // namespace rosto::ffmpeg

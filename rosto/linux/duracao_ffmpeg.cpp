@@ -1,0 +1,49 @@
+#include "rosto/linux/duracao_ffmpeg.h"
+
+#include <algorithm>
+
+#include "rosto/linux/abertura_ffmpeg.h"
+
+namespace rosto::ffmpeg {
+
+namespace {
+
+bool declarada(const AVFormatContext& f) {
+  return f.duration != AV_NOPTS_VALUE && f.duration >= 0 &&
+         f.duration_estimation_method != AVFMT_DURATION_FROM_BITRATE;
+}
+
+// Demuxing only: packets carry their times, nothing needs decoding.
+double medir(const std::string& caminho, int fluxo) {
+  Resultado<Formato> aberto = abrirArquivo(caminho);
+  if (!aberto.ok()) return 0;
+  AVFormatContext* f = aberto.valor().get();
+  if (fluxo >= static_cast<int>(f->nb_streams)) return 0;
+  for (unsigned k = 0; k < f->nb_streams; ++k)
+    if (static_cast<int>(k) != fluxo) f->streams[k]->discard = AVDISCARD_ALL;
+  const AVStream* s = f->streams[fluxo];
+  const AVRational taxa = s->avg_frame_rate.num > 0 ? s->avg_frame_rate : s->r_frame_rate;
+  const int64_t intervalo = taxa.num > 0 ? av_rescale_q(1, av_inv_q(taxa), s->time_base) : 0;
+  int64_t inicio = INT64_MAX, fim = INT64_MIN;
+  Pacote pacote(av_packet_alloc());
+  while (av_read_frame(f, pacote.get()) >= 0) {
+    const bool conta = pacote->stream_index == fluxo && pacote->pts != AV_NOPTS_VALUE &&
+                       !(pacote->flags & AV_PKT_FLAG_DISCARD);
+    if (conta) {
+      inicio = std::min(inicio, pacote->pts);
+      fim = std::max(fim, pacote->pts + (pacote->duration > 0 ? pacote->duration : intervalo));
+    }
+    av_packet_unref(pacote.get());
+  }
+  if (fim < inicio) return 0;
+  return static_cast<double>(fim - inicio) * av_q2d(s->time_base);
+}
+
+}  // namespace
+
+double duracaoDe(const AVFormatContext& formato, int fluxo, const std::string& caminho) {
+  if (declarada(formato)) return static_cast<double>(formato.duration) / AV_TIME_BASE;
+  return medir(caminho, fluxo);
+}
+
+}  // namespace rosto::ffmpeg

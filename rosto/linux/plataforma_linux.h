@@ -1,0 +1,19 @@
+#pragma once
+// rosto's platform on Linux: FFmpeg for video, BlazeFace on OpenCV for faces.
+#include <string>
+
+#include "rosto/plataforma.h"
+
+namespace rosto {
+
+class PlataformaLinux : public Plataforma {
+ public:
+  explicit PlataformaLinux(std::string caminhoDoModelo) : caminhoDoModelo_(std::move(caminhoDoModelo)) {}
+  std::unique_ptr<Ativo> abrirAtivo(const std::string& caminho) override;
+  Resultado<std::unique_ptr<PedidoDeRostos>> criarPedido() override;
+
+ private:
+  std::string caminhoDoModelo_;
+};
+
+}  // namespace rosto

@@ -1,0 +1,74 @@
+#include "rosto/linux/video_ffmpeg.h"
+
+#include <optional>
+
+#include "rosto/linux/abertura_ffmpeg.h"
+#include "rosto/linux/duracao_ffmpeg.h"
+#include "rosto/linux/gerador_ffmpeg.h"
+
+extern "C" {
+#include <libavutil/display.h>
+}
+
+namespace rosto {
+
+namespace {
+
+using namespace ffmpeg;
+
+// The display matrix holds 16.16 fixed-point a, b, c, d, tx, ty in file order.
+Transformacao transformacaoDe(const AVStream& s) {
+  const auto* m = reinterpret_cast<const int32_t*>(
+      av_stream_get_side_data(&s, AV_PKT_DATA_DISPLAYMATRIX, nullptr));
+  if (!m) return {};
+  const auto fixo = [](int32_t v) { return v / 65536.0; };
+  return {fixo(m[0]), fixo(m[1]), fixo(m[3]), fixo(m[4]), fixo(m[6]), fixo(m[7])};
+}
+
+class AtivoFFmpeg : public Ativo {
+ public:
+  explicit AtivoFFmpeg(const std::string& caminho) : caminho_(caminho) {
+    Resultado<Formato> aberto = abrirArquivo(caminho);
+    if (!aberto.ok()) return;
+    formato_ = std::shared_ptr<AVFormatContext>(aberto.valor().release(), FechaFormato{});
+    fluxo_ = primeiroFluxoDeVideo(*formato_);
+  }
+
+  std::vector<FaixaDeVideo> faixasDeVideo() override {
+    std::vector<FaixaDeVideo> faixas;
+    if (!formato_) return faixas;
+    for (unsigned k = 0; k < formato_->nb_streams; ++k) {
+      const AVStream& s = *formato_->streams[k];
+      if (s.codecpar->codec_type != AVMEDIA_TYPE_VIDEO || (s.disposition & AV_DISPOSITION_ATTACHED_PIC))
+        continue;
+      faixas.push_back({{static_cast<double>(s.codecpar->width), static_cast<double>(s.codecpar->height)},
+                        transformacaoDe(s)});
+    }
+    return faixas;
+  }
+
+  double duracao() override {
+    if (!duracao_) duracao_ = fluxo_ >= 0 ? duracaoDe(*formato_, fluxo_, caminho_) : 0.0;
+    return *duracao_;
+  }
+
+  std::unique_ptr<Gerador> criarGerador(const AjustesDoGerador& ajustes) override {
+    return std::make_unique<GeradorFFmpeg>(formato_, fluxo_, ajustes,
+                                           transformacaoDe(*formato_->streams[fluxo_]), duracao());
+  }
+
+ private:
+  std::string caminho_;
+  std::shared_ptr<AVFormatContext> formato_;
+  int fluxo_ = -1;
+  std::optional<double> duracao_;
+};
+
+}  // namespace
+
+std::unique_ptr<Ativo> abrirAtivoFFmpeg(const std::string& caminho) {
+  av_log_set_level(AV_LOG_QUIET);  // damaged files are expected; their noise is not ours to print
+  return std::make_unique<AtivoFFmpeg>(caminho);
+}
+
+}  // namespace rosto
