@@ -11,7 +11,7 @@
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
   const bool depurar = std::getenv("ROSTO_DEPURAR") != nullptr;
-  rosto::PlataformaLinux plataforma(rosto::caminhoDoModeloInstalado());
+  rosto::PlataformaLinux plataforma(rosto::diretorioDosModelosInstalados());
   rosto::TerminalPosix terminal;
   return rosto::executar(std::move(args), depurar, plataforma, terminal);
 }

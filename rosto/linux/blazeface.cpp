@@ -103,4 +103,63 @@ Retangulo noQuadro(const Candidato& c, const Moldura& m) {
   return {x, 1.0 - (topo + h), w, h};
 }
 
+double iou(const Retangulo& a, const Retangulo& b) {
+  const double l = std::max(a.x, b.x), r = std::min(a.x + a.largura, b.x + b.largura);
+  const double baixo = std::max(a.y, b.y), cima = std::min(a.y + a.altura, b.y + b.altura);
+  if (r <= l || cima <= baixo) return 0;
+  const double comum = (r - l) * (cima - baixo);
+  return comum / (a.largura * a.altura + b.largura * b.altura - comum);
+}
+
+std::vector<Ladrilho> ladrilhosPara(int largura, int altura) {
+  const bool deitado = largura >= altura;
+  const int lado = std::min(largura, altura), comprido = std::max(largura, altura);
+  if (comprido * 20 <= lado * 23) return {{0, 0, std::max(largura, altura)}};  // within 15% of square
+  const int n = (comprido + lado - 1) / lado;
+  std::vector<Ladrilho> ladrilhos;
+  for (int k = 0; k < n; ++k) {
+    const int inicio = static_cast<int>(std::lround(static_cast<double>(k) * (comprido - lado) / (n - 1)));
+    ladrilhos.push_back(deitado ? Ladrilho{inicio, 0, lado} : Ladrilho{0, inicio, lado});
+  }
+  return ladrilhos;
+}
+
+Retangulo doLadrilho(const Retangulo& r, const Ladrilho& l, int largura, int altura) {
+  const double baseDoLadrilho = altura - (l.y + l.lado);  // its lower edge, from the frame's bottom
+  return {(l.x + r.x * l.lado) / largura, (baseDoLadrilho + r.y * l.lado) / altura, r.largura * l.lado / largura,
+          r.altura * l.lado / altura};
+}
+
+std::vector<Rosto> unir(const std::vector<Rosto>& rostos) {
+  std::vector<Candidato> candidatos;
+  for (const Rosto& r : rostos) {
+    const Retangulo& c = r.caixa;  // y flipped to grow downwards, as suppression expects
+    candidatos.push_back({static_cast<float>(c.x), static_cast<float>(1 - c.y - c.altura),
+                          static_cast<float>(c.x + c.largura), static_cast<float>(1 - c.y), r.confianca});
+  }
+  std::vector<Rosto> unidos;
+  for (const Candidato& c : suprimir(candidatos))
+    unidos.push_back({{c.xmin, 1.0 - c.ymax, static_cast<double>(c.xmax) - c.xmin, static_cast<double>(c.ymax) - c.ymin},
+                      c.pontuacao});
+  return unidos;
+}
+
+namespace {
+bool sobrepoe(const Rosto& r, const std::vector<Rosto>& outros) {
+  return std::any_of(outros.begin(), outros.end(), [&](const Rosto& o) { return iou(r.caixa, o.caixa) > 0.3; });
+}
+}  // namespace
+
+std::vector<Rosto> combinar(const std::vector<Rosto>& costas, const std::vector<Rosto>& frente, double grande,
+                            float certeza) {
+  std::vector<Rosto> mantidos;
+  for (const Rosto& r : costas)
+    if (r.caixa.altura < grande || sobrepoe(r, frente)) mantidos.push_back(r);
+  const size_t deCostas = mantidos.size();
+  for (const Rosto& f : frente)
+    if (f.confianca >= certeza && !sobrepoe(f, std::vector<Rosto>(mantidos.begin(), mantidos.begin() + deCostas)))
+      mantidos.push_back(f);
+  return mantidos;
+}
+
 }  // namespace rosto::blazeface

@@ -39,4 +39,31 @@ Moldura molduraPara(int largura, int altura, int lado);
 // A square-input box mapped back to the frame: normalized, lower-left origin.
 Retangulo noQuadro(const Candidato& c, const Moldura& m);
 
+// Intersection over union of two boxes in the same coordinates.
+double iou(const Retangulo& a, const Retangulo& b);
+
+// A square part of the frame, in its pixels. Small faces are looked for
+// tile by tile, so that they reach the network at a size it can see.
+struct Ladrilho {
+  int x, y, lado;
+};
+
+// Squares along the longer side covering the whole frame, overlapping
+// evenly; a single one (the whole frame) when it is close to square.
+std::vector<Ladrilho> ladrilhosPara(int largura, int altura);
+
+// A tile-normalized box (lower-left origin) in the frame's normalized coordinates.
+Retangulo doLadrilho(const Retangulo& r, const Ladrilho& l, int largura, int altura);
+
+// Merges the faces that tiles found twice where they overlap.
+std::vector<Rosto> unir(const std::vector<Rosto>& rostos);
+
+// The back model also fires on large face-like things (a cat, a cup from
+// above); the front model, which sees only large faces, does not. Keeps the
+// back model's faces shorter than `grande` (frame-relative height) and its
+// larger ones that a front face overlaps, then adds the front faces nothing
+// kept overlaps and that score at least `certeza` (a large face cut by a tile edge).
+std::vector<Rosto> combinar(const std::vector<Rosto>& costas, const std::vector<Rosto>& frente, double grande,
+                            float certeza);
+
 }  // namespace rosto::blazeface

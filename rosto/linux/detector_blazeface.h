@@ -7,10 +7,11 @@
 
 namespace rosto {
 
-// Loads the model at `caminhoDoModelo`; fails when it is missing or unreadable.
-Resultado<std::unique_ptr<PedidoDeRostos>> criarPedidoBlazeFace(const std::string& caminhoDoModelo);
+// Loads the two BlazeFace models from `diretorio`; fails when one is missing
+// or unreadable.
+Resultado<std::unique_ptr<PedidoDeRostos>> criarPedidoBlazeFace(const std::string& diretorio);
 
-// Where the installed model lives, next to the executable: <prefix>/share/rosto/.
-std::string caminhoDoModeloInstalado();
+// Where the models live, next to the executable: <prefix>/share/rosto.
+std::string diretorioDosModelosInstalados();
 
 }  // namespace rosto

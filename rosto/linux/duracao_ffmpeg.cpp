@@ -41,9 +41,20 @@ double medir(const std::string& caminho, int fluxo) {
 
 }  // namespace
 
+// Time zero is the stream's first frame. Most containers count their duration
+// from zero (so a stream starting late ends sooner); durations FFmpeg derived
+// from timestamps count from the file's start time instead.
 double duracaoDe(const AVFormatContext& formato, int fluxo, const std::string& caminho) {
-  if (declarada(formato)) return static_cast<double>(formato.duration) / AV_TIME_BASE;
-  return medir(caminho, fluxo);
+  if (!declarada(formato)) return medir(caminho, fluxo);
+  const double declarado = static_cast<double>(formato.duration) / AV_TIME_BASE;
+  const AVStream* s = formato.streams[fluxo];
+  const double primeiro = s->start_time != AV_NOPTS_VALUE ? s->start_time * av_q2d(s->time_base) : 0.0;
+  double fim = declarado;
+  if (formato.duration_estimation_method == AVFMT_DURATION_FROM_PTS && formato.start_time != AV_NOPTS_VALUE)
+    fim += static_cast<double>(formato.start_time) / AV_TIME_BASE;
+  else if (primeiro < 0)
+    return declarado;  // frames before zero are pre-roll, not shown
+  return std::max(0.0, fim - primeiro);
 }
 
 }  // namespace rosto::ffmpeg

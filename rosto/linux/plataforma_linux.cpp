@@ -10,7 +10,7 @@ std::unique_ptr<Ativo> PlataformaLinux::abrirAtivo(const std::string& caminho) {
 }
 
 Resultado<std::unique_ptr<PedidoDeRostos>> PlataformaLinux::criarPedido() {
-  return criarPedidoBlazeFace(caminhoDoModelo_);
+  return criarPedidoBlazeFace(diretorioDosModelos_);
 }
 
 }  // namespace rosto

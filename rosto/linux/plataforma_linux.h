@@ -8,12 +8,12 @@ namespace rosto {
 
 class PlataformaLinux : public Plataforma {
  public:
-  explicit PlataformaLinux(std::string caminhoDoModelo) : caminhoDoModelo_(std::move(caminhoDoModelo)) {}
+  explicit PlataformaLinux(std::string diretorioDosModelos) : diretorioDosModelos_(std::move(diretorioDosModelos)) {}
   std::unique_ptr<Ativo> abrirAtivo(const std::string& caminho) override;
   Resultado<std::unique_ptr<PedidoDeRostos>> criarPedido() override;
 
  private:
-  std::string caminhoDoModelo_;
+  std::string diretorioDosModelos_;
 };
 
 }  // namespace rosto
