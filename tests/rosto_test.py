@@ -1,0 +1,179 @@
+#!/usr/bin/python3
+"""rosto end to end: the real binary on clips made here with the ffmpeg tool."""
+import json
+import os
+import shutil
+import stat
+import subprocess
+import sys
+import tempfile
+import unittest
+
+RAIZ = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+ROSTO = os.environ.get("ROSTO", os.path.join(RAIZ, "build", "bin", "rosto"))
+FOTOS = os.path.join(RAIZ, ".fotos")
+
+
+def rodar(*args, env=None, timeout=60):
+    ambiente = dict(os.environ)
+    ambiente.pop("ROSTO_DEPURAR", None)
+    ambiente.update(env or {})
+    p = subprocess.run([ROSTO, *args], capture_output=True, timeout=timeout, env=ambiente)
+    return p.returncode, p.stdout.decode(), p.stderr.decode()
+
+
+class ComClipes(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.pasta = tempfile.mkdtemp(prefix="rosto-e2e-")
+
+    @classmethod
+    def tearDownClass(cls):
+        shutil.rmtree(cls.pasta, ignore_errors=True)
+
+    def clipe(self, nome, *args):
+        destino = os.path.join(self.pasta, nome)
+        if not os.path.exists(destino):
+            subprocess.run(["ffmpeg", "-nostdin", "-v", "error", "-y", *args, destino], check=True)
+        return destino
+
+    def cinza(self, nome, tamanho, segundos, taxa=30):
+        return self.clipe(nome, "-f", "lavfi", "-i", f"color=c=gray:s={tamanho}:r={taxa}", "-t", str(segundos),
+                          "-pix_fmt", "yuv420p", "-c:v", "libx264")
+
+    def linhas(self, *args, **kw):
+        status, saida, erro = rodar(*args, **kw)
+        self.assertEqual(status, 0, erro)
+        linhas = saida.splitlines()
+        self.assertTrue(saida.endswith("\n"))
+        return [json.loads(l) for l in linhas]
+
+
+class Resumo(ComClipes):
+    def test_dois_segundos_em_1080p(self):
+        c = self.cinza("a.mp4", "1920x1080", 2)
+        status, saida, erro = rodar(c)
+        self.assertEqual((status, erro), (0, ""))
+        linhas = saida.splitlines()
+        self.assertEqual(len(linhas), 12)
+        self.assertEqual(linhas[-1], '{"fim":true,"amostras":11,"largura":1920,"altura":1080,"duracao":2.000}')
+        self.assertEqual(linhas[0], '{"t":0.000}')
+        self.assertEqual(linhas[-2], '{"t":2.000}')
+
+    def test_contagens(self):
+        um = self.cinza("um.mp4", "320x240", 1)
+        tres = self.cinza("tres.mp4", "320x240", 3)
+        self.assertEqual(self.linhas(um)[-1]["amostras"], 5)
+        self.assertEqual(self.linhas(tres, "--fps", "0.5")[-1]["amostras"], 2)
+        self.assertEqual([r["t"] for r in self.linhas(tres, "--fps", "0.5")[:-1]], [0, 2])
+        for args in (["--fim", "0"], ["--inicio", "3"], ["--inicio", "7"]):
+            self.assertEqual(self.linhas(tres, *args),
+                             [{"fim": True, "amostras": 0, "largura": 320, "altura": 240, "duracao": 3.0}], args)
+
+    def test_video_em_pe(self):
+        c = self.cinza("deitado.mp4", "1920x1080", 1)
+        girado = self.clipe("empe.mp4", "-i", c, "-c", "copy", "-metadata:s:v:0", "rotate=90")
+        fim = self.linhas(girado)[-1]
+        self.assertEqual((fim["largura"], fim["altura"]), (1080, 1920))
+
+    def test_depuracao_com_valor_vazio(self):
+        c = self.cinza("d.mp4", "1280x720", 1)
+        status, saida, erro = rodar(c, "--fim", "0.7", env={"ROSTO_DEPURAR": ""})
+        self.assertEqual(status, 0)
+        self.assertEqual(erro, "quadro 0.0: 640x360 rostos=0\nquadro 0.2: 640x360 rostos=0\n"
+                               "quadro 0.4: 640x360 rostos=0\nquadro 0.6000000000000001: 640x360 rostos=0\n")
+
+
+class Rostos(ComClipes):
+    def test_rosto_que_anda_e_seguido(self):
+        foto = os.path.join(FOTOS, "grace_hopper.jpg")
+        c = self.clipe("anda.mp4", "-loop", "1", "-i", foto, "-f", "lavfi", "-i", "color=c=gray:s=1280x720:r=30",
+                       "-filter_complex", "[0]scale=-2:300[f];[1][f]overlay=x='100+400*t':y=200:shortest=1",
+                       "-t", "2", "-pix_fmt", "yuv420p", "-c:v", "libx264")
+        registros = self.linhas(c)[:-1]
+        self.assertEqual(len(registros), 11)
+        xs = [r["x"] for r in registros]
+        self.assertTrue(all(r["n"] == 1 for r in registros))
+        self.assertTrue(all(b > a for a, b in zip(xs, xs[1:])), xs)
+        # 400 px/s over 1280 px: 0.0625 of the width per 0.2 s sample.
+        self.assertAlmostEqual((xs[-1] - xs[0]) / 10, 0.0625, delta=0.005)
+
+    def test_video_em_pe_tem_o_rosto_de_pe(self):
+        # Encoded lying down (turned clockwise); the display matrix stands it up.
+        foto = os.path.join(FOTOS, "astronaut.png")
+        deitado = self.clipe("deitado_rosto.mp4", "-loop", "1", "-i", foto, "-vf",
+                             "scale=360:360,pad=360:640:0:140,transpose=1", "-t", "1", "-r", "10",
+                             "-pix_fmt", "yuv420p", "-c:v", "libx264")
+        empe = self.clipe("empe_rosto.mp4", "-i", deitado, "-c", "copy", "-metadata:s:v:0", "rotate=90")
+        registros = self.linhas(empe)
+        self.assertEqual((registros[-1]["largura"], registros[-1]["altura"]), (360, 640))
+        for r in registros[:-1]:
+            self.assertEqual(r.get("n"), 1, r)
+            # The face sits in the upper part of the standing picture: 140 px of pad, then 0.23 of 360.
+            self.assertAlmostEqual(r["y"], (140 + 0.23 * 360) / 640, delta=0.04)
+            self.assertAlmostEqual(r["x"], 0.43, delta=0.04)
+
+
+class SemVideo(ComClipes):
+    def espera_sem_video(self, caminho):
+        status, saida, erro = rodar(caminho, timeout=15)
+        self.assertEqual((status, saida, erro), (2, "", f"o arquivo não tem vídeo: {caminho}\n"))
+
+    def test_arquivos_que_nao_sao_video(self):
+        texto = os.path.join(self.pasta, "texto.mp4")
+        with open(texto, "w") as f:
+            f.write("nada de vídeo aqui\n")
+        vazio = os.path.join(self.pasta, "vazio.mp4")
+        open(vazio, "w").close()
+        aleatorio = os.path.join(self.pasta, "aleatorio.mp4")
+        with open(aleatorio, "wb") as f:
+            f.write(os.urandom(200000))
+        som = self.clipe("som.m4a", "-f", "lavfi", "-i", "sine=d=1", "-c:a", "aac")
+        bom = self.cinza("bom.mp4", "320x240", 2)
+        cortado = os.path.join(self.pasta, "cortado.mp4")
+        with open(bom, "rb") as f, open(cortado, "wb") as g:
+            g.write(f.read(2000))
+        fifo = os.path.join(self.pasta, "fifo.mp4")
+        os.mkfifo(fifo)
+        for c in (os.path.join(self.pasta, "falta.mp4"), self.pasta, texto, vazio, aleatorio, som, fifo,
+                  "/dev/zero", "/dev/urandom"):
+            with self.subTest(c):
+                self.espera_sem_video(c)
+
+    def test_caminho_relativo_a_pasta_atual(self):
+        self.cinza("rel.mp4", "320x240", 1)
+        p = subprocess.run([ROSTO, "rel.mp4"], capture_output=True, cwd=self.pasta, timeout=30)
+        self.assertEqual(p.returncode, 0)
+        p = subprocess.run([ROSTO, "./nao.mp4"], capture_output=True, cwd=self.pasta, timeout=30)
+        self.assertEqual(p.stderr.decode(), "o arquivo não tem vídeo: ./nao.mp4\n")
+
+
+class LinhaDeComando(unittest.TestCase):
+    USO = "uso: rosto <video> [--fps 5] [--inicio s] [--fim s]\n"
+
+    def test_falhas(self):
+        self.assertEqual(rodar(), (2, "", self.USO))
+        self.assertEqual(rodar("--fps", "3", "v.mp4"), (2, "", self.USO))
+        self.assertEqual(rodar("/nao/existe.mp4", "--xyz"), (2, "", "argumento desconhecido: --xyz\n"))
+
+    def test_modelo_ausente(self):
+        pasta = tempfile.mkdtemp(prefix="rosto-sem-modelo-")
+        try:
+            os.makedirs(os.path.join(pasta, "bin"))
+            copia = os.path.join(pasta, "bin", "rosto")
+            shutil.copy(ROSTO, copia)
+            with tempfile.NamedTemporaryFile(suffix=".mp4") as v:
+                subprocess.run(["ffmpeg", "-nostdin", "-v", "error", "-y", "-f", "lavfi", "-i",
+                                "color=s=64x48:r=5", "-t", "1", "-c:v", "libx264", v.name], check=True)
+                p = subprocess.run([copia, v.name], capture_output=True, timeout=30)
+            self.assertEqual(p.returncode, 2)
+            self.assertEqual(p.stdout, b"")
+            modelo = os.path.join(pasta, "share", "rosto", "face_detection_back_256x256_barracuda.onnx")
+            self.assertEqual(p.stderr.decode(),
+                             f"não consegui carregar o detector de rostos: modelo ausente ou ilegível: {modelo}\n")
+        finally:
+            shutil.rmtree(pasta, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)
