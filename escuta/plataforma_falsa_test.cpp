@@ -12,6 +12,7 @@ class FluxoFalso : public Fluxo {
   std::optional<Erro> adicionarSaida(SaidaDoFluxo& saida, TipoDeSaida tipo, FilaSerial&) override {
     p_.saida = &saida;
     p_.tipo = tipo;
+    p_.saidaEhODelegado = p_.delegado && dynamic_cast<void*>(&saida) == dynamic_cast<void*>(p_.delegado);
     return p_.erroAoAdicionar;
   }
   void iniciarCaptura(std::function<void(std::optional<Erro>)> conclusao) override {

@@ -73,6 +73,7 @@ class PlataformaFalsa : public Plataforma {
   DelegadoDoFluxo* delegado = nullptr;
   SaidaDoFluxo* saida = nullptr;
   std::optional<TipoDeSaida> tipo;
+  bool saidaEhODelegado = false;  // checked while both are alive
   bool iniciado = false;
 
   void pedirConteudo(bool excluirAreaDeTrabalho, bool soNaTela,
