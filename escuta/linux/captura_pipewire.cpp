@@ -1,0 +1,259 @@
+#include "escuta/linux/captura_pipewire.h"
+
+#include <pipewire/pipewire.h>
+#include <spa/param/audio/format-utils.h>
+
+#include <cstring>
+#include <map>
+#include <string>
+
+#include "escuta/linux/conexao_pipewire.h"
+#include "escuta/linux/fila_serial.h"
+#include "escuta/linux/ligacoes.h"
+#include "escuta/linux/posicoes.h"
+
+namespace escuta {
+
+namespace {
+
+constexpr int64_t kTaxaMaxima = 384000;
+constexpr int kSegundosParaComecar = 5;
+constexpr int kSegundosDeFolga = 30;  // audio the reader may fall behind before capture ends
+
+// One PipeWire buffer's bytes, owned, as one interleaved audio buffer.
+class AmostraPipeWire : public AmostraDeAudio {
+ public:
+  explicit AmostraPipeWire(std::vector<uint8_t> bytes) : bytes_(std::move(bytes)) {}
+  bool dadosProntos() const override { return true; }
+  std::optional<std::vector<BufferDeAudio>> listaDeBuffers() const override {
+    return std::vector<BufferDeAudio>{{bytes_.data(), static_cast<uint32_t>(bytes_.size())}};
+  }
+
+ private:
+  std::vector<uint8_t> bytes_;
+};
+
+std::optional<Erro> validar(const ConfiguracaoDoFluxo& c) {
+  if (c.taxa < 1 || c.taxa > kTaxaMaxima)
+    return Erro{"taxa de amostragem inválida: " + std::to_string(c.taxa) + " (aceito de 1 a " +
+                std::to_string(kTaxaMaxima) + ")"};
+  if (c.canais < 1 || c.canais > SPA_AUDIO_MAX_CHANNELS)
+    return Erro{"número de canais inválido: " + std::to_string(c.canais) + " (aceito de 1 a " +
+                std::to_string(SPA_AUDIO_MAX_CHANNELS) + ")"};
+  return std::nullopt;
+}
+
+class FluxoPipeWire : public Fluxo {
+ public:
+  FluxoPipeWire(const FiltroDeConteudo& filtro, const ConfiguracaoDoFluxo& configuracao, DelegadoDoFluxo& delegado)
+      : configuracao_(configuracao), delegado_(delegado) {
+    for (const Aplicativo& a : filtro.excluidos) excluidos_.push_back(a.id);
+  }
+
+  ~FluxoPipeWire() override {
+    if (!conexao_) return;
+    {
+      ConexaoPipeWire::Trava trava(*conexao_);
+      for (auto& [_, proxy] : ligacoes_) pw_proxy_destroy(proxy);
+      if (prazo_) pw_loop_destroy_source(pw_thread_loop_get_loop(conexao_->laco()), prazo_);
+      if (fluxo_) pw_stream_destroy(fluxo_);
+    }
+    conexao_.reset();
+  }
+
+  std::optional<Erro> adicionarSaida(SaidaDoFluxo& saida, TipoDeSaida tipo, FilaSerial& fila) override {
+    auto* nossa = dynamic_cast<FilaSerialLinux*>(&fila);
+    if (tipo != TipoDeSaida::audio) return Erro{"só há saída de áudio"};
+    if (!nossa) return Erro{"fila de outra plataforma"};
+    saida_ = &saida;
+    fila_ = nossa;
+    return std::nullopt;
+  }
+
+  void iniciarCaptura(std::function<void(std::optional<Erro>)> conclusao) override {
+    if (std::optional<Erro> e = validar(configuracao_)) return conclusao(e);
+    if (!saida_) return conclusao(Erro{"nenhuma saída registrada"});
+    Resultado<std::unique_ptr<ConexaoPipeWire>> c = ConexaoPipeWire::abrir();
+    if (!c.ok()) return conclusao(c.erro());
+    conexao_ = std::move(c.valor());
+    ConexaoPipeWire::Trava trava(*conexao_);
+    conclusao_ = std::move(conclusao);
+    conexao_->aoCair = [this](const std::string& motivo) { falhou(motivo); };
+    conexao_->aoMudar = [this] { religar(); };
+    if (std::optional<Erro> e = conectar()) return concluir(e);
+    armarPrazo();
+  }
+
+ private:
+  std::optional<Erro> conectar();
+  void armarPrazo();
+  void religar();
+  void concluir(std::optional<Erro> erro);
+  void falhou(const std::string& motivo);
+  void processar();
+  static void aoMudarEstado(void* dados, pw_stream_state, pw_stream_state estado, const char* erro);
+
+  bool comExclusao() const { return !excluidos_.empty(); }
+
+  ConfiguracaoDoFluxo configuracao_;
+  DelegadoDoFluxo& delegado_;
+  std::vector<std::string> excluidos_;
+  SaidaDoFluxo* saida_ = nullptr;
+  FilaSerialLinux* fila_ = nullptr;
+  std::unique_ptr<ConexaoPipeWire> conexao_;
+  pw_stream* fluxo_ = nullptr;
+  spa_hook ouvinte_{};
+  spa_source* prazo_ = nullptr;
+  std::function<void(std::optional<Erro>)> conclusao_;
+  bool conectado_ = false;
+  bool iniciado_ = false;
+  std::map<Ligacao, pw_proxy*> ligacoes_;
+};
+
+std::optional<Erro> FluxoPipeWire::conectar() {
+  pw_properties* props = pw_properties_new(PW_KEY_MEDIA_TYPE, "Audio", PW_KEY_MEDIA_CATEGORY, "Capture",
+                                           PW_KEY_NODE_NAME, "escuta", PW_KEY_APP_NAME, "escuta", nullptr);
+  if (comExclusao()) {
+    // Fed only by the links made here; kept running when nothing plays.
+    pw_properties_set(props, PW_KEY_NODE_AUTOCONNECT, "false");
+    pw_properties_set(props, "node.always-process", "true");
+    pw_properties_set(props, "node.want-driver", "true");
+  } else {
+    pw_properties_set(props, PW_KEY_STREAM_CAPTURE_SINK, "true");
+  }
+  fluxo_ = pw_stream_new(conexao_->nucleo(), "escuta", props);
+  if (!fluxo_) return Erro{std::string("pw_stream_new: ") + std::strerror(errno)};
+  static const pw_stream_events eventos = [] {
+    pw_stream_events e{};
+    e.version = PW_VERSION_STREAM_EVENTS;
+    e.state_changed = &FluxoPipeWire::aoMudarEstado;
+    e.process = [](void* dados) { static_cast<FluxoPipeWire*>(dados)->processar(); };
+    return e;
+  }();
+  pw_stream_add_listener(fluxo_, &ouvinte_, &eventos, this);
+  spa_audio_info_raw info{};
+  info.format = SPA_AUDIO_FORMAT_F32_LE;
+  info.rate = static_cast<uint32_t>(configuracao_.taxa);
+  info.channels = static_cast<uint32_t>(configuracao_.canais);
+  posicoesPara(info.channels, info.position);
+  uint8_t memoria[1024];
+  spa_pod_builder construtor{};
+  spa_pod_builder_init(&construtor, memoria, sizeof memoria);
+  const spa_pod* parametros[1] = {spa_format_audio_raw_build(&construtor, SPA_PARAM_EnumFormat, &info)};
+  // No RT_PROCESS: samples are copied on the loop's thread, never in the real-time one.
+  const auto flags = static_cast<pw_stream_flags>(PW_STREAM_FLAG_MAP_BUFFERS |
+                                                  (comExclusao() ? 0 : PW_STREAM_FLAG_AUTOCONNECT));
+  const int r = pw_stream_connect(fluxo_, PW_DIRECTION_INPUT, PW_ID_ANY, flags, parametros, 1);
+  if (r < 0) return Erro{std::string("pw_stream_connect: ") + std::strerror(-r)};
+  conectado_ = true;
+  return std::nullopt;
+}
+
+void FluxoPipeWire::armarPrazo() {
+  pw_loop* laco = pw_thread_loop_get_loop(conexao_->laco());
+  prazo_ = pw_loop_add_timer(
+      laco,
+      [](void* dados, uint64_t) {
+        auto* f = static_cast<FluxoPipeWire*>(dados);
+        if (!f->iniciado_)
+          f->concluir(Erro{"o PipeWire não entregou áudio em " + std::to_string(kSegundosParaComecar) + " s"});
+      },
+      this);
+  timespec quando{kSegundosParaComecar, 0};
+  pw_loop_update_timer(laco, prazo_, &quando, nullptr, false);
+}
+
+void FluxoPipeWire::concluir(std::optional<Erro> erro) {
+  if (!conclusao_) return;
+  auto conclusao = std::move(conclusao_);
+  conclusao_ = nullptr;
+  conclusao(std::move(erro));
+}
+
+void FluxoPipeWire::falhou(const std::string& motivo) {
+  if (!iniciado_) return concluir(Erro{motivo});
+  delegado_.fluxoParou(Erro{motivo});
+}
+
+void FluxoPipeWire::aoMudarEstado(void* dados, pw_stream_state, pw_stream_state estado, const char* erro) {
+  auto* f = static_cast<FluxoPipeWire*>(dados);
+  switch (estado) {
+    case PW_STREAM_STATE_STREAMING:
+      if (!f->iniciado_) {
+        f->iniciado_ = true;
+        f->concluir(std::nullopt);
+      }
+      break;
+    case PW_STREAM_STATE_PAUSED:
+      f->religar();
+      break;
+    case PW_STREAM_STATE_ERROR:
+      f->falhou(erro ? erro : "erro no fluxo do PipeWire");
+      break;
+    case PW_STREAM_STATE_UNCONNECTED:
+      if (f->conectado_) f->falhou("o fluxo do PipeWire foi desconectado");
+      break;
+    default:
+      break;
+  }
+}
+
+void FluxoPipeWire::processar() {
+  pw_buffer* b = pw_stream_dequeue_buffer(fluxo_);
+  if (!b) return;
+  const spa_data& d = b->buffer->datas[0];
+  std::vector<uint8_t> bytes;
+  if (d.data && d.chunk) {
+    const uint32_t inicio = std::min(d.chunk->offset, d.maxsize);
+    const uint32_t tamanho = std::min(d.chunk->size, d.maxsize - inicio);
+    const auto* origem = static_cast<const uint8_t*>(d.data) + inicio;
+    bytes.assign(origem, origem + tamanho);
+  }
+  pw_stream_queue_buffer(fluxo_, b);
+  const size_t folga = static_cast<size_t>(configuracao_.taxa * configuracao_.canais * 4 * kSegundosDeFolga);
+  if (fila_->pendente() > folga) {
+    // Holding more would grow without end; dropping would leave a hole.
+    return delegado_.fluxoParou(
+        Erro{"o leitor do stdout ficou " + std::to_string(kSegundosDeFolga) + " s de áudio para trás"});
+  }
+  const size_t peso = bytes.size();
+  fila_->enfileirar([saida = saida_, amostra = std::make_shared<AmostraPipeWire>(std::move(bytes))] {
+    saida->fluxoEntregou(*amostra, TipoDeSaida::audio);
+  }, peso);
+}
+
+void FluxoPipeWire::religar() {
+  if (!comExclusao() || !fluxo_) return;
+  const uint32_t no = pw_stream_get_node_id(fluxo_);
+  if (no == SPA_ID_INVALID) return;
+  const std::vector<Ligacao> desejadas = ligacoesDesejadas(conexao_->grafo(), no, excluidos_);
+  for (auto it = ligacoes_.begin(); it != ligacoes_.end();) {
+    if (std::binary_search(desejadas.begin(), desejadas.end(), it->first)) {
+      ++it;
+      continue;
+    }
+    pw_proxy_destroy(it->second);
+    it = ligacoes_.erase(it);
+  }
+  for (const Ligacao& l : desejadas) {
+    if (ligacoes_.count(l)) continue;
+    const auto texto = [](uint32_t v) { return std::to_string(v); };
+    pw_properties* p = pw_properties_new(PW_KEY_LINK_OUTPUT_NODE, texto(l.noSaida).c_str(), PW_KEY_LINK_OUTPUT_PORT,
+                                         texto(l.portaSaida).c_str(), PW_KEY_LINK_INPUT_NODE,
+                                         texto(l.noEntrada).c_str(), PW_KEY_LINK_INPUT_PORT,
+                                         texto(l.portaEntrada).c_str(), PW_KEY_OBJECT_LINGER, "false", nullptr);
+    auto* proxy = static_cast<pw_proxy*>(pw_core_create_object(conexao_->nucleo(), "link-factory",
+                                                               PW_TYPE_INTERFACE_Link, PW_VERSION_LINK, &p->dict, 0));
+    pw_properties_free(p);
+    if (proxy) ligacoes_[l] = proxy;
+  }
+}
+
+}  // namespace
+
+std::unique_ptr<Fluxo> criarFluxoPipeWire(const FiltroDeConteudo& filtro, const ConfiguracaoDoFluxo& configuracao,
+                                          DelegadoDoFluxo& delegado) {
+  return std::make_unique<FluxoPipeWire>(filtro, configuracao, delegado);
+}
+
+}  // namespace escuta

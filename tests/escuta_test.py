@@ -1,0 +1,230 @@
+#!/usr/bin/python3
+"""escuta end to end: the real binary in a private PipeWire session and Xvfb."""
+import json
+import os
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+import unittest
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from sessao_de_som import Sessao, esperar, floats, gerar_tom, goertzel  # noqa: E402
+
+RAIZ = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+os.environ.setdefault("ESCUTA", os.path.join(RAIZ, "build", "bin", "escuta"))
+PERMISSAO = ("sem permissão de Gravação de Tela — abra Ajustes do Sistema → Privacidade e Segurança → "
+             "Gravação de Tela e autorize o Morvela")
+PRONTO = "pronto: 48000 Hz, 2 canal(is), float32 intercalado no stdout\n"
+TONS = tempfile.mkdtemp(prefix="escuta-tons-")
+
+
+def tom(frequencia, segundos=30):
+    caminho = os.path.join(TONS, f"{frequencia}-{segundos}.wav")
+    if not os.path.exists(caminho):
+        gerar_tom(caminho, frequencia, segundos)
+    return caminho
+
+
+class Captura:
+    """A running `escuta --audio`, its standard output read as it comes."""
+
+    def __init__(self, sessao, *args):
+        self.p = sessao.escuta("--audio", *args)
+        self.dados = bytearray()
+        self.leitor = threading.Thread(target=self._ler, daemon=True)
+        self.leitor.start()
+
+    def _ler(self):
+        while True:
+            bloco = self.p.stdout.read1(65536)
+            if not bloco:
+                return
+            self.dados.extend(bloco)
+
+    def esperar_pronto(self):
+        linha = self.p.stderr.readline().decode()
+        return linha
+
+    def parar(self):
+        self.p.kill()
+        self.p.wait()
+        self.leitor.join(5)
+        self.p.stdout.close()
+        self.p.stderr.close()
+        return bytes(self.dados)
+
+    def potencias(self, taxa, canais, frequencias, desde_byte=0):
+        amostras = floats(self.dados[desde_byte:])
+        canal0 = amostras[0::canais][-taxa:]
+        return {f: goertzel(canal0, taxa, f) for f in frequencias}
+
+
+class Listagem(unittest.TestCase):
+    def listar(self, sessao):
+        p = sessao.escuta("--listar")
+        saida, erro = p.communicate(timeout=20)
+        return p.returncode, saida, erro
+
+    def test_tela_e_aplicativo_tocando(self):
+        for tamanho, (largura, altura) in (("1920x1080", (1920, 1080)), ("1280x1024", (1280, 1024))):
+            with self.subTest(tamanho), Sessao(tela=tamanho) as s:
+                tocador = s.tocar("tocador-teste", tom(440))
+                esperar(lambda: "tocador-teste" in s.rodar("pw-cli", "ls", "Client").stdout)
+                status, saida, erro = self.listar(s)
+                self.assertEqual((status, erro), (0, b""))
+                self.assertFalse(saida.endswith(b"\n"))
+                doc = json.loads(saida)
+                self.assertEqual(set(doc), {"telas", "aplicativos"})
+                self.assertEqual(len(doc["telas"]), 1)
+                self.assertEqual((doc["telas"][0]["largura"], doc["telas"][0]["altura"]), (largura, altura))
+                self.assertIn({"id": "tocador-teste", "nome": "tocador-teste", "pid": tocador.pid}, doc["aplicativos"])
+                # The same display keeps its id from one run to the next.
+                self.assertEqual(json.loads(self.listar(s)[1])["telas"], doc["telas"])
+
+    def test_id_e_nome_escolhidos_pelo_tocador(self):
+        with Sessao(tela="800x600") as s:
+            tocador = s.tocar("pw-play", tom(440), "-P", "{ application.id=org.exemplo.Radio application.name=Rádio }")
+            esperar(lambda: "org.exemplo.Radio" in s.rodar("pw-dump").stdout)
+            doc = json.loads(self.listar(s)[1])
+            self.assertIn({"id": "org.exemplo.Radio", "nome": "Rádio", "pid": tocador.pid}, doc["aplicativos"])
+
+    def test_sem_servidor_de_som(self):
+        with Sessao(tela="800x600", pipewire=False) as s:
+            inicio = time.monotonic()
+            status, saida, erro = self.listar(s)
+            self.assertLess(time.monotonic() - inicio, 5)
+            self.assertEqual((status, saida), (1, b""))
+            self.assertEqual(erro.decode(), '{"erro":"' + PERMISSAO + '"}\n')
+            self.assertEqual(len(erro), 149)
+
+    def test_sem_tela_lista_vazia(self):
+        if os.path.isdir("/sys/class/drm") and any("-" in n for n in os.listdir("/sys/class/drm")):
+            self.skipTest("this machine has display connectors")
+        with Sessao() as s:
+            status, saida, _ = self.listar(s)
+            self.assertEqual(status, 0)
+            self.assertEqual(json.loads(saida)["telas"], [])
+
+
+class CapturaDeSom(unittest.TestCase):
+    def setUp(self):
+        self.s = Sessao(tela="1920x1080")
+        self.addCleanup(self.s.fechar)
+
+    def test_sem_exclusao_ouve_os_dois(self):
+        self.s.tocar("tom-a", tom(440))
+        self.s.tocar("tom-b", tom(1000))
+        c = Captura(self.s)
+        self.assertEqual(c.esperar_pronto(), PRONTO)
+        time.sleep(1.5)
+        p = c.potencias(48000, 2, (440, 1000))
+        c.parar()
+        self.assertGreater(p[440], 1e-4)
+        self.assertGreater(p[1000], 1e-4)
+
+    def test_exclusao_deixa_de_fora_tambem_o_fluxo_novo(self):
+        self.s.tocar("tom-a", tom(440))
+        self.s.tocar("tom-b", tom(1000))
+        esperar(lambda: "tom-b" in self.s.rodar("pw-cli", "ls", "Node").stdout)
+        c = Captura(self.s, "--excluir-app", "tom-a")
+        self.assertEqual(c.esperar_pronto(), PRONTO)
+        time.sleep(1.5)
+        antes = c.potencias(48000, 2, (440, 1000, 2500))
+        # The excluded application opens a second stream; a new application appears too.
+        marca = len(c.dados)
+        self.s.tocar("tom-a", tom(2500))
+        self.s.tocar("tom-c", tom(700))
+        time.sleep(1.5)
+        depois = c.potencias(48000, 2, (440, 1000, 2500, 700), desde_byte=marca)
+        c.parar()
+        self.assertLess(antes[440], 1e-7)
+        self.assertGreater(antes[1000], 1e-4)
+        self.assertLess(depois[440], 1e-7)
+        self.assertLess(depois[2500], 1e-7)
+        self.assertGreater(depois[1000], 1e-4)
+        self.assertGreater(depois[700], 1e-4)
+
+    def test_mono_a_44100(self):
+        self.s.tocar("tom-a", tom(440))
+        c = Captura(self.s, "--taxa", "44100", "--canais", "1")
+        self.assertEqual(c.esperar_pronto(), "pronto: 44100 Hz, 1 canal(is), float32 intercalado no stdout\n")
+        time.sleep(2)
+        p = c.potencias(44100, 1, (440, 480))
+        dados = c.parar()
+        self.assertGreater(p[440], 100 * p[480])  # the tone is where 44.1 kHz puts it
+        self.assertAlmostEqual(len(dados) / 4 / 44100, 2.0, delta=0.6)
+
+    def test_silencio_continua_sem_nada_tocando(self):
+        for args in ([], ["--excluir-app", "tom-a"]):
+            c = Captura(self.s, *args)
+            self.assertEqual(c.esperar_pronto(), PRONTO)
+            time.sleep(2)
+            dados = c.parar()
+            self.assertAlmostEqual(len(dados) / 8 / 48000, 2.0, delta=0.6, msg=args)
+            self.assertEqual(max(abs(x) for x in floats(dados)), 0.0)
+
+
+class Falhas(unittest.TestCase):
+    def test_leitor_fecha_o_stdout(self):
+        with Sessao(tela="1920x1080") as s:
+            p = s.escuta("--audio")
+            self.assertEqual(p.stderr.readline().decode(), PRONTO)
+            p.stdout.read(4096)
+            p.stdout.close()
+            inicio = time.monotonic()
+            p.wait(timeout=5)
+            self.assertLess(time.monotonic() - inicio, 1.0)
+            p.stderr.close()
+
+    def test_servidor_morre(self):
+        with Sessao(tela="1920x1080") as s:
+            c = Captura(s)
+            self.assertEqual(c.esperar_pronto(), PRONTO)
+            s.matar_pipewire()
+            inicio = time.monotonic()
+            c.p.wait(timeout=5)
+            self.assertLess(time.monotonic() - inicio, 1.0)
+            self.assertEqual(c.p.returncode, 1)
+            self.assertTrue(c.p.stderr.read().decode().startswith("captura interrompida: "))
+            c.parar()
+
+    def test_sem_tela(self):
+        if os.path.isdir("/sys/class/drm") and any("-" in n for n in os.listdir("/sys/class/drm")):
+            self.skipTest("this machine has display connectors")
+        with Sessao() as s:
+            p = s.escuta("--audio")
+            saida, erro = p.communicate(timeout=20)
+            self.assertEqual((p.returncode, saida, erro.decode()), (1, b"", "nenhuma tela encontrada\n"))
+
+    def test_sem_servidor(self):
+        with Sessao(tela="800x600", pipewire=False) as s:
+            p = s.escuta("--audio")
+            saida, erro = p.communicate(timeout=20)
+            self.assertEqual((p.returncode, saida, erro.decode()), (1, b"", PERMISSAO + "\n"))
+
+    def test_valores_que_o_pipewire_nao_aceita(self):
+        with Sessao(tela="800x600") as s:
+            for args, motivo in ((["--taxa", "0"], "taxa de amostragem inválida: 0"),
+                                 (["--taxa", "-1"], "taxa de amostragem inválida: -1"),
+                                 (["--taxa", "384001"], "taxa de amostragem inválida: 384001"),
+                                 (["--canais", "0"], "número de canais inválido: 0"),
+                                 (["--canais", "4294967298"], "número de canais inválido: 4294967298")):
+                with self.subTest(args):
+                    p = s.escuta("--audio", *args)
+                    saida, erro = p.communicate(timeout=20)
+                    self.assertEqual((p.returncode, saida), (1, b""))
+                    self.assertTrue(erro.decode().startswith("não consegui abrir a captura: " + motivo), erro)
+
+
+class SemModo(unittest.TestCase):
+    def test_banner(self):
+        p = subprocess.run([os.environ["ESCUTA"]], capture_output=True, timeout=10)
+        self.assertEqual((p.returncode, p.stdout), (2, b""))
+        self.assertTrue(p.stderr.decode().startswith("MORVELA — captura nativa do macOS"))
+        self.assertEqual(p.stderr.count(b"\n"), 8)
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)

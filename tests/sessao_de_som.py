@@ -1,0 +1,137 @@
+"""A private sound session for escuta's end-to-end tests: its own D-Bus,
+PipeWire, WirePlumber and null sink, and optionally an Xvfb screen. Nothing
+of the machine's own session is touched."""
+import os
+import shutil
+import signal
+import subprocess
+import tempfile
+import time
+import math
+import struct
+
+
+
+def esperar(condicao, segundos=10.0, passo=0.05):
+    fim = time.monotonic() + segundos
+    while time.monotonic() < fim:
+        if condicao():
+            return True
+        time.sleep(passo)
+    return False
+
+
+def gerar_tom(caminho, frequencia, segundos, taxa=48000):
+    subprocess.run(["ffmpeg", "-nostdin", "-v", "error", "-y", "-f", "lavfi", "-i",
+                    f"sine=f={frequencia}:d={segundos}:r={taxa}", "-ac", "2", caminho], check=True)
+
+
+def goertzel(amostras, taxa, frequencia):
+    """Relative power of one frequency in a block of samples."""
+    if not amostras:
+        return 0.0
+    k = 2 * math.cos(2 * math.pi * frequencia / taxa)
+    s1 = s2 = 0.0
+    for x in amostras:
+        s1, s2 = x + k * s1 - s2, s1
+    return (s1 * s1 + s2 * s2 - k * s1 * s2) / len(amostras) ** 2
+
+
+def floats(dados):
+    n = len(dados) // 4
+    return struct.unpack(f"<{n}f", dados[:4 * n])
+
+
+class Sessao:
+    def __init__(self, tela=None, pipewire=True):
+        self.pasta = tempfile.mkdtemp(prefix="escuta-sessao-")
+        self.runtime = os.path.join(self.pasta, "run")
+        os.mkdir(self.runtime, 0o700)
+        self.env = dict(os.environ)
+        for chave in ("DISPLAY", "WAYLAND_DISPLAY", "PIPEWIRE_REMOTE", "PULSE_SERVER"):
+            self.env.pop(chave, None)
+        self.env["XDG_RUNTIME_DIR"] = self.runtime
+        self.processos = []
+        self.pipewire = None
+        try:
+            if tela:
+                self._xvfb(tela)
+            if pipewire:
+                self._dbus()
+                self._pipewire()
+        except BaseException:
+            self.fechar()
+            raise
+
+    def _iniciar(self, *cmd, **kw):
+        with open(os.path.join(self.pasta, os.path.basename(cmd[0]) + ".log"), "ab") as log:
+            p = subprocess.Popen(cmd, env=self.env, stdout=kw.pop("stdout", log), stderr=log,
+                                 stdin=subprocess.DEVNULL, **kw)
+        self.processos.append(p)
+        return p
+
+    def _xvfb(self, tela):
+        for n in range(91, 140):
+            if not os.path.exists(f"/tmp/.X11-unix/X{n}") and not os.path.exists(f"/tmp/.X{n}-lock"):
+                break
+        self._iniciar("Xvfb", f":{n}", "-screen", "0", f"{tela}x24", "-nolisten", "tcp")
+        if not esperar(lambda: os.path.exists(f"/tmp/.X11-unix/X{n}")):
+            raise RuntimeError("Xvfb não subiu")
+        self.env["DISPLAY"] = f":{n}"
+
+    def _dbus(self):
+        p = self._iniciar("dbus-daemon", "--session", "--nofork", "--print-address=1", stdout=subprocess.PIPE)
+        endereco = p.stdout.readline().decode().strip()
+        if not endereco:
+            raise RuntimeError("dbus-daemon não subiu")
+        self.env["DBUS_SESSION_BUS_ADDRESS"] = endereco
+
+    def _pipewire(self):
+        self.pipewire = self._iniciar("pipewire")
+        if not esperar(lambda: os.path.exists(os.path.join(self.runtime, "pipewire-0"))):
+            raise RuntimeError("pipewire não subiu")
+        self.wireplumber = self._iniciar("wireplumber")
+        subprocess.run(["pw-cli", "create-node", "adapter",
+                        "{ factory.name=support.null-audio-sink node.name=teste-sink media.class=Audio/Sink "
+                        "object.linger=true audio.position=[FL FR] }"],
+                       env=self.env, check=True, capture_output=True, timeout=10)
+        # WirePlumber is ready once it has made our sink the default.
+        if not esperar(lambda: "teste-sink" in self.rodar("wpctl", "inspect", "@DEFAULT_AUDIO_SINK@").stdout):
+            raise RuntimeError("o sink padrão não apareceu")
+
+    def rodar(self, *cmd, timeout=10):
+        return subprocess.run(cmd, env=self.env, capture_output=True, text=True, timeout=timeout)
+
+    def tocar(self, nome, wav, *extra):
+        """Plays `wav` as a native client whose process binary is `nome`."""
+        binario = os.path.join(self.pasta, nome)
+        if not os.path.exists(binario):
+            shutil.copy(shutil.which("pw-cat"), binario)
+        return self._iniciar(binario, "-p", *extra, wav)
+
+    def escuta(self, *args, stdout=subprocess.PIPE):
+        return subprocess.Popen([os.environ.get("ESCUTA", "escuta"), *args], env=self.env, stdout=stdout,
+                                stderr=subprocess.PIPE, stdin=subprocess.DEVNULL)
+
+    def matar_pipewire(self):
+        self.pipewire.send_signal(signal.SIGKILL)
+        self.pipewire.wait()
+
+    def fechar(self):
+        for p in reversed(self.processos):
+            if p.poll() is None:
+                p.kill()
+            try:
+                p.wait(timeout=5)
+            except subprocess.TimeoutExpired:
+                pass
+            for f in (p.stdout, p.stderr):
+                if f:
+                    f.close()
+        shutil.rmtree(self.pasta, ignore_errors=True)
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *_):
+        self.fechar()
