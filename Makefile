@@ -21,5 +21,12 @@ test: build
 demo: build
 	scripts/demo $(BUILD)
 
+# Figures next to their baselines; never part of make test.
+bench: build
+	scripts/setup-bench
+	cmake -S . -B $(BUILD)
+	cmake --build $(BUILD) -j $(JOBS)
+	python3 bench/bench.py $(BUILD)
+
 clean:
 	rm -rf $(BUILD)

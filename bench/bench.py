@@ -1,0 +1,175 @@
+#!/usr/bin/python3
+"""make bench: every figure next to its baseline measured in the same run.
+
+rosto: extraction alone vs ffmpeg's own full decode, the whole run vs an
+OpenCV seek-per-sample loop with the same detector, detection alone vs the
+Haar cascade, peak memory. escuta: CPU per minute vs pw-record, continuity
+of a long capture, and whether a paused reader stalls other applications."""
+import math
+import os
+import resource
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+
+RAIZ = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+BIN = os.path.join(sys.argv[1] if len(sys.argv) > 1 else os.path.join(RAIZ, "build"), "bin")
+sys.path.insert(0, os.path.join(RAIZ, "tests"))
+from sessao_de_som import Sessao, floats, gerar_tom  # noqa: E402
+
+PASTA = tempfile.mkdtemp(prefix="rosto-bench-")
+FOTO = os.path.join(RAIZ, ".fotos", "grace_hopper.jpg")
+MODELOS = os.path.join(os.path.dirname(BIN), "share", "rosto")
+HAAR = "/usr/share/opencv4/haarcascades/haarcascade_frontalface_default.xml"
+
+
+def linha(nome, valor, base, unidade, meta=None):
+    razao = valor / base if base else float("nan")
+    texto = f"{nome:<44} {valor:9.3f} {unidade:<4} baseline {base:9.3f} {unidade:<4} ratio {razao:6.3f}"
+    if meta is not None:
+        texto += f"  target {meta}"
+    print(texto, flush=True)
+
+
+def medir(cmd):
+    """Wall seconds, CPU seconds and peak RSS (MB) of one child process."""
+    inicio = time.monotonic()
+    p = subprocess.Popen(cmd, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    _, status, uso = os.wait4(p.pid, 0)
+    if status != 0:
+        raise RuntimeError(f"falhou ({status}): {' '.join(cmd)}")
+    return time.monotonic() - inicio, uso.ru_utime + uso.ru_stime, uso.ru_maxrss / 1024
+
+
+def clipe(nome, tamanho, segundos, *extra, taxa=30):
+    destino = os.path.join(PASTA, nome)
+    largura, altura = map(int, tamanho.split("x"))
+    rosto = altura // 3
+    subprocess.run(["ffmpeg", "-nostdin", "-v", "error", "-y", "-loop", "1", "-i", FOTO, "-f", "lavfi", "-i",
+                    f"color=c=gray:s={tamanho}:r={taxa}", "-filter_complex",
+                    f"[0]scale=-2:{rosto}[f];[1][f]overlay=x='(W-w)/2+(W-w)/2*sin(t/3)':y=(H-h)/2:shortest=1",
+                    "-t", str(segundos), "-pix_fmt", "yuv420p", "-c:v", "libx264", *extra, destino], check=True)
+    return destino
+
+
+def girado(origem, nome):
+    destino = os.path.join(PASTA, nome)
+    subprocess.run(["ffmpeg", "-nostdin", "-v", "error", "-y", "-i", origem, "-c", "copy",
+                    "-metadata:s:v:0", "rotate=90", destino], check=True)
+    return destino
+
+
+def bench_rosto():
+    print("== rosto ==", flush=True)
+    a = clipe("A.mp4", "1280x720", 60)
+    b = clipe("B.mp4", "1920x1080", 60)
+    c = girado(b, "C.mp4")
+    d = clipe("D.mp4", "3840x2160", 10)
+    e = clipe("E.mp4", "1280x720", 60, "-g", "30")
+    ffmpeg = lambda v: medir(["ffmpeg", "-nostdin", "-threads", "2", "-i", v, "-an", "-vf", "scale=640:-2",
+                              "-f", "null", "-"])[0]
+    extrair = lambda v, fps="5": medir([os.path.join(BIN, "bench_extracao"), v, fps])[0]
+    for nome, v, fps, meta in (("A 720p", a, "5", "<= 0.8"), ("B 1080p", b, "5", "<= 0.8"),
+                               ("C 1080p quarter-turn", c, "5", None), ("D 4K 10 s", d, "5", None),
+                               ("E 720p 1 s GOPs --fps 0.5", e, "0.5", "<= 0.25")):
+        linha(f"extraction {nome} (s)", extrair(v, fps), ffmpeg(v), "s", meta)
+    rosto = os.path.join(BIN, "rosto")
+    laco = os.path.join(BIN, "bench_laco_opencv")
+    if os.path.exists(laco):
+        inteiro = medir([rosto, a])[0]
+        linha("whole run A vs OpenCV seek loop (s)", inteiro, medir([laco, a, MODELOS])[0], "s", "ratio <= 0.25")
+    deteccao = os.path.join(BIN, "bench_deteccao")
+    if os.path.exists(deteccao):
+        saida = subprocess.run([deteccao, a, MODELOS, HAAR], capture_output=True, text=True, check=True).stdout
+        blaze, haar, achados_b, achados_h, n = saida.split()
+        linha(f"detection per 640x360 frame (ms; faces in {achados_b}/{n} vs {achados_h}/{n})", float(blaze),
+              float(haar), "ms", "<= 10 ms")
+    longo = clipe("longo.mp4", "1920x1080", 600, "-preset", "ultrafast")
+    rss = {nome: medir([rosto, v])[2] for nome, v in (("B", b), ("D", d), ("10 min", longo))}
+    linha("peak RSS B (MB)", rss["B"], 150, "MB", "<= 150")
+    linha("peak RSS D (MB)", rss["D"], 300, "MB", "<= 300")
+    linha("peak RSS 10-minute 1080p vs B (MB)", rss["10 min"], rss["B"], "MB", "flat")
+
+
+def cpu_de(pid):
+    with open(f"/proc/{pid}/stat") as f:
+        campos = f.read().rsplit(")", 1)[1].split()
+    return (int(campos[11]) + int(campos[12])) / os.sysconf("SC_CLK_TCK")
+
+
+def capturar(sessao, cmd, segundos, pausa=None):
+    """Runs a capture for `segundos`, reading all it writes; gives (bytes, cpu seconds)."""
+    p = subprocess.Popen(cmd, env=sessao.env, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+    dados = bytearray()
+
+    def ler():
+        if pausa:
+            time.sleep(pausa)
+        while True:
+            bloco = p.stdout.read1(1 << 16)
+            if not bloco:
+                return
+            dados.extend(bloco)
+
+    t = threading.Thread(target=ler)
+    t.start()
+    time.sleep(segundos)
+    cpu = cpu_de(p.pid)
+    p.kill()
+    p.wait()
+    t.join()
+    return bytes(dados), cpu
+
+
+def continuidade(amostras, taxa, frequencia):
+    """Largest break of the sine recurrence x[n+1] = 2cos(w)x[n] - x[n-1] (a gap or a repeat)."""
+    k = 2 * math.cos(2 * math.pi * frequencia / taxa)
+    inicio = next((i for i, x in enumerate(amostras) if abs(x) > 0.01), None)
+    if inicio is None:
+        return float("inf"), 0
+    trecho = amostras[inicio + taxa // 10:len(amostras) - taxa // 10]
+    pior = max(abs(trecho[n + 1] - k * trecho[n] + trecho[n - 1]) for n in range(1, len(trecho) - 1))
+    return pior, len(trecho)
+
+
+def bench_escuta():
+    print("== escuta ==", flush=True)
+    escuta = os.path.join(BIN, "escuta")
+    with Sessao(tela="1920x1080") as s:
+        tom = os.path.join(PASTA, "tom.wav")
+        gerar_tom(tom, 997, 90)
+        s.tocar("tocador", tom)
+        time.sleep(0.5)
+        _, cpu_escuta = capturar(s, [escuta, "--audio"], 20)
+        _, cpu_record = capturar(s, ["pw-record", "--format", "f32", "--rate", "48000", "--channels", "2", "-"], 20)
+        linha("CPU seconds per minute, 48 kHz stereo", cpu_escuta * 3, cpu_record * 3, "s", "ratio <= 1.0")
+        dados, _ = capturar(s, [escuta, "--audio"], 62)
+        esquerda = floats(dados)[0::2]
+        pior, n = continuidade(esquerda, 48000, 997)
+        print(f"{'60 s sine capture: largest recurrence break':<44} {pior:9.2e} over {n} samples "
+              f"({len(esquerda) / 48000:.1f} s captured)  target < 1e-3 (gapless)", flush=True)
+        cinco = os.path.join(PASTA, "cinco.wav")
+        gerar_tom(cinco, 440, 5)
+        duracoes = {}
+        for pausado in (False, True):
+            p = subprocess.Popen([escuta, "--audio"], env=s.env, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+            p.stderr.readline()
+            leitor = None
+            if not pausado:
+                leitor = threading.Thread(target=lambda: [None for _ in iter(lambda: p.stdout.read1(1 << 16), b"")])
+                leitor.start()
+            inicio = time.monotonic()
+            subprocess.run(["pw-play", cinco], env=s.env, check=True)
+            duracoes[pausado] = time.monotonic() - inicio
+            p.kill()
+            p.wait()
+            if leitor:
+                leitor.join()
+        linha("pw-play of 5 s with escuta's reader paused (s)", duracoes[True], duracoes[False], "s", "~5 s, no stall")
+
+
+if __name__ == "__main__":
+    bench_rosto()
+    bench_escuta()
