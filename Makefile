@@ -2,7 +2,7 @@
 BUILD ?= build
 JOBS  ?= $(shell nproc)
 
-.PHONY: all setup build test demo bench clean
+.PHONY: all setup build test test-sanitize fuzz demo bench clean
 
 all: build
 
@@ -17,6 +17,18 @@ build: setup $(BUILD)/CMakeCache.txt
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+# The whole suite again with AddressSanitizer and UBSan in every binary.
+test-sanitize: setup
+	cmake -S . -B $(BUILD)-sanitizar -DSANITIZAR=ON
+	cmake --build $(BUILD)-sanitizar -j $(JOBS)
+	cd $(BUILD)-sanitizar && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
+	  LSAN_OPTIONS=suppressions=$(CURDIR)/scripts/lsan.supp UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+	  ctest --output-on-failure -j $(JOBS)
+
+# Each fuzz target for FUZZ_SEGUNDOS seconds (60 by default).
+fuzz:
+	scripts/fuzz
 
 demo: build
 	scripts/demo $(BUILD)

@@ -148,6 +148,70 @@ class SemVideo(ComClipes):
         self.assertEqual(p.stderr.decode(), "o arquivo não tem vídeo: ./nao.mp4\n")
 
 
+class Hostis(ComClipes):
+    """Damaged or odd files: no crash, no hang; either the no-video message or
+    one record per sample and the summary."""
+
+    def espera_sensato(self, caminho):
+        status, saida, erro = rodar(caminho, timeout=60)
+        if status == 2:
+            self.assertEqual((saida, erro), ("", f"o arquivo não tem vídeo: {caminho}\n"))
+            return None
+        self.assertEqual(status, 0, erro)
+        linhas = [json.loads(l) for l in saida.splitlines()]
+        fim = linhas[-1]
+        self.assertTrue(fim["fim"])
+        self.assertEqual(fim["amostras"], len(linhas) - 1)
+        return linhas
+
+    def bytes_de(self, caminho):
+        with open(caminho, "rb") as f:
+            return f.read()
+
+    def escrever(self, nome, dados):
+        caminho = os.path.join(self.pasta, nome)
+        with open(caminho, "wb") as f:
+            f.write(dados)
+        return caminho
+
+    def test_cortes_e_lixo(self):
+        bom = self.clipe("inteiro.mp4", "-f", "lavfi", "-i", "testsrc=s=320x240:r=25", "-t", "3",
+                         "-movflags", "+faststart", "-c:v", "libx264", "-pix_fmt", "yuv420p")
+        dados = self.bytes_de(bom)
+        for fracao in (0.1, 0.5, 0.99):
+            with self.subTest(corte=fracao):
+                self.espera_sensato(self.escrever(f"corte{fracao}.mp4", dados[:int(len(dados) * fracao)]))
+        moov = dados.find(b"moov")
+        tamanho = int.from_bytes(dados[moov - 4:moov], "big")
+        zerado = dados[:moov + 4] + bytes(tamanho - 8) + dados[moov - 4 + tamanho:]
+        self.espera_sensato(self.escrever("moov_zerado.mp4", zerado))
+        lixo = dados[:moov - 4 + tamanho] + os.urandom(len(dados) - (moov - 4 + tamanho))
+        linhas = self.espera_sensato(self.escrever("lixo.mp4", lixo))
+        self.assertIsNotNone(linhas)  # the header is intact: it is a video, its samples get records
+
+    def test_tamanhos_extremos_e_sem_quadros(self):
+        um = self.clipe("1x1.mkv", "-f", "lavfi", "-i", "color=s=2x2:r=5", "-t", "1", "-vf", "scale=1:1",
+                        "-c:v", "ffv1")
+        self.assertEqual(self.espera_sensato(um)[-1]["amostras"], 5)
+        vazio = self.clipe("zero.mp4", "-f", "lavfi", "-i", "color=s=64x64:r=5", "-frames:v", "0",
+                           "-c:v", "libx264")
+        self.espera_sensato(vazio)
+        # A 16384x16384 declared size with a few bytes of picture: nothing that big is ever there.
+        enorme = self.escrever("enorme.y4m", b"YUV4MPEG2 W16384 H16384 F25:1 Ip A1:1 C420jpeg\n"
+                               + (b"FRAME\n" + os.urandom(5000)) * 3)
+        linhas = self.espera_sensato(enorme)
+        if linhas:
+            self.assertEqual((linhas[-1]["largura"], linhas[-1]["altura"]), (16384, 16384))
+
+    def test_tempos_que_voltam(self):
+        c = self.clipe("volta.mkv", "-f", "lavfi", "-i", "testsrc=s=160x120:r=10", "-t", "3",
+                       "-vf", "setpts='if(between(N,10,14),(N-8)/10,N/10)/TB'", "-fps_mode", "passthrough",
+                       "-c:v", "libx264", "-bf", "0")
+        linhas = self.espera_sensato(c)
+        self.assertIsNotNone(linhas)
+        self.assertGreater(len(linhas), 10)
+
+
 class LinhaDeComando(unittest.TestCase):
     USO = "uso: rosto <video> [--fps 5] [--inicio s] [--fim s]\n"
 

@@ -113,14 +113,11 @@ class FluxoPipeWire : public Fluxo {
 std::optional<Erro> FluxoPipeWire::conectar() {
   pw_properties* props = pw_properties_new(PW_KEY_MEDIA_TYPE, "Audio", PW_KEY_MEDIA_CATEGORY, "Capture",
                                            PW_KEY_NODE_NAME, "escuta", PW_KEY_APP_NAME, "escuta", nullptr);
-  if (comExclusao()) {
-    // Fed only by the links made here; kept running when nothing plays.
-    pw_properties_set(props, PW_KEY_NODE_AUTOCONNECT, "false");
-    pw_properties_set(props, "node.always-process", "true");
-    pw_properties_set(props, "node.want-driver", "true");
-  } else {
-    pw_properties_set(props, PW_KEY_STREAM_CAPTURE_SINK, "true");
-  }
+  // Fed only by the links made here, which outlive a session manager's
+  // restart; kept running, in silence, when nothing is linked.
+  pw_properties_set(props, PW_KEY_NODE_AUTOCONNECT, "false");
+  pw_properties_set(props, "node.always-process", "true");
+  pw_properties_set(props, "node.want-driver", "true");
   fluxo_ = pw_stream_new(conexao_->nucleo(), "escuta", props);
   if (!fluxo_) return Erro{std::string("pw_stream_new: ") + std::strerror(errno)};
   static const pw_stream_events eventos = [] {
@@ -141,8 +138,7 @@ std::optional<Erro> FluxoPipeWire::conectar() {
   spa_pod_builder_init(&construtor, memoria, sizeof memoria);
   const spa_pod* parametros[1] = {spa_format_audio_raw_build(&construtor, SPA_PARAM_EnumFormat, &info)};
   // No RT_PROCESS: samples are copied on the loop's thread, never in the real-time one.
-  const auto flags = static_cast<pw_stream_flags>(PW_STREAM_FLAG_MAP_BUFFERS |
-                                                  (comExclusao() ? 0 : PW_STREAM_FLAG_AUTOCONNECT));
+  const auto flags = static_cast<pw_stream_flags>(PW_STREAM_FLAG_MAP_BUFFERS);
   const int r = pw_stream_connect(fluxo_, PW_DIRECTION_INPUT, PW_ID_ANY, flags, parametros, 1);
   if (r < 0) return Erro{std::string("pw_stream_connect: ") + std::strerror(-r)};
   conectado_ = true;
@@ -223,10 +219,11 @@ void FluxoPipeWire::processar() {
 }
 
 void FluxoPipeWire::religar() {
-  if (!comExclusao() || !fluxo_) return;
+  if (!fluxo_) return;
   const uint32_t no = pw_stream_get_node_id(fluxo_);
   if (no == SPA_ID_INVALID) return;
-  const std::vector<Ligacao> desejadas = ligacoesDesejadas(conexao_->grafo(), no, excluidos_);
+  const std::vector<Ligacao> desejadas = comExclusao() ? ligacoesDesejadas(conexao_->grafo(), no, excluidos_)
+                                                       : ligacoesDoMonitor(conexao_->grafo(), no);
   for (auto it = ligacoes_.begin(); it != ligacoes_.end();) {
     if (std::binary_search(desejadas.begin(), desejadas.end(), it->first)) {
       ++it;

@@ -21,4 +21,8 @@ struct Ligacao {
 // is not. Sorted.
 std::vector<Ligacao> ligacoesDesejadas(const Grafo& grafo, uint32_t captura, const std::vector<std::string>& excluidos);
 
+// Links from the default sink's monitor ports (the first sink when no
+// default is known) into node `captura`, channel by channel as above.
+std::vector<Ligacao> ligacoesDoMonitor(const Grafo& grafo, uint32_t captura);
+
 }  // namespace escuta

@@ -74,5 +74,20 @@ TEST(Ligacoes, MonitoresESemEntradas) {
   EXPECT_TRUE(ligacoesDesejadas(semPortas.g, kCaptura, {}).empty());
 }
 
+TEST(Ligacoes, MonitorDoSinkPadrao) {
+  Cena c;
+  for (uint32_t sink : {200u, 300u}) {
+    c.g.nos.push_back({sink, {{"media.class", "Audio/Sink"}, {"node.name", "sink" + std::to_string(sink)}}, true});
+    c.g.portas.push_back({sink + 1, sink, false, false, "FL", 0});  // playback side: never linked
+    c.g.portas.push_back({sink + 2, sink, true, true, "FL", 0});
+    c.g.portas.push_back({sink + 3, sink, true, true, "FR", 1});
+  }
+  EXPECT_EQ(ligacoesDoMonitor(c.g, kCaptura), (std::vector<Ligacao>{{200, 202, kCaptura, 101}, {200, 203, kCaptura, 102}}));
+  c.g.sinkPadrao = "sink300";
+  EXPECT_EQ(ligacoesDoMonitor(c.g, kCaptura), (std::vector<Ligacao>{{300, 302, kCaptura, 101}, {300, 303, kCaptura, 102}}));
+  Cena semSink;
+  EXPECT_TRUE(ligacoesDoMonitor(semSink.g, kCaptura).empty());
+}
+
 }  // namespace
 }  // namespace escuta
