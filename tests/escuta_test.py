@@ -268,7 +268,8 @@ class Resistencia(unittest.TestCase):
             self.assertLess(p[440], 1e-7)  # the excluded one never heard
             self.assertGreater(p[1000], 1e-4)
             self.assertLessEqual(fim_fd, inicio_fd + 2)
-            self.assertLess(fim_mem, inicio_mem + 20000)
+            if "ASAN_OPTIONS" not in os.environ:  # AddressSanitizer's quarantine grows by design
+                self.assertLess(fim_mem, inicio_mem + 20000)
             self.assertGreater(len(dados), 48000 * 8 * 2)
 
     def test_muitos_canais(self):

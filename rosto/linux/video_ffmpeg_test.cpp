@@ -98,13 +98,15 @@ TEST_F(Video, SaltaEntreGruposSemMudarOQuadro) {
 TEST_F(Video, EscalaParaCaberSemAmpliar) {
   const std::string grande = clipes.fazer("g.mp4", "-f lavfi -i color=c=gray:s=1920x1080:r=5 -frames:v 2 -c:v libx264");
   auto ativo = abrirAtivoFFmpeg(grande);
-  auto r = geradorPara(*ativo, {640, 360})->imagemEm(em(0));
+  auto gerador = geradorPara(*ativo, {640, 360});
+  auto r = gerador->imagemEm(em(0));
   ASSERT_TRUE(r.ok()) << r.erro().descricao;
   EXPECT_EQ(r.valor().largura, 640);
   EXPECT_EQ(r.valor().altura, 360);
   const std::string pequeno = clipes.fazer("p.mp4", "-f lavfi -i color=c=gray:s=320x240:r=5 -frames:v 2 -c:v libx264");
   auto ativoP = abrirAtivoFFmpeg(pequeno);
-  auto rp = geradorPara(*ativoP, {320, 240})->imagemEm(em(0));
+  auto geradorP = geradorPara(*ativoP, {320, 240});
+  auto rp = geradorP->imagemEm(em(0));
   ASSERT_TRUE(rp.ok());
   EXPECT_EQ(rp.valor().largura, 320);
   EXPECT_EQ(rp.valor().altura, 240);
@@ -139,7 +141,8 @@ class Rotacao : public Video {
     const Tamanho& n = faixas[0].tamanhoNatural;
     EXPECT_EQ(std::fabs(t.a * n.largura + t.c * n.altura), largura);
     EXPECT_EQ(std::fabs(t.b * n.largura + t.d * n.altura), altura);
-    auto r = geradorPara(*ativo)->imagemEm(em(0));
+    auto gerador = geradorPara(*ativo);  // the image is the generator's: keep it alive
+    auto r = gerador->imagemEm(em(0));
     ASSERT_TRUE(r.ok());
     EXPECT_EQ(r.valor().largura, largura);
     EXPECT_EQ(r.valor().altura, altura);
