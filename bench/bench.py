@@ -134,12 +134,13 @@ def continuidade(amostras, taxa, frequencia):
     return pior, len(trecho)
 
 
+
 def bench_escuta():
     print("== escuta ==", flush=True)
     escuta = os.path.join(BIN, "escuta")
     with Sessao(tela="1920x1080") as s:
         tom = os.path.join(PASTA, "tom.wav")
-        gerar_tom(tom, 997, 90)
+        gerar_tom(tom, 997, 300)  # outlasts every capture below: its end would read as a gap
         s.tocar("tocador", tom)
         time.sleep(0.5)
         _, cpu_escuta = capturar(s, [escuta, "--audio"], 20)

@@ -12,6 +12,10 @@ std::vector<float> intercalar(const std::vector<BufferDeAudio>& buffers) {
   const size_t k = buffers.size();
   const size_t f = buffers.empty() ? 0 : buffers.front().bytes / 4;
   std::vector<float> saida(f * k, 0.0f);
+  if (k == 1) {  // already interleaved: the common case, one copy
+    std::memcpy(saida.data(), buffers[0].dados, f * 4);
+    return saida;
+  }
   for (size_t c = 0; c < k; ++c) {
     const auto* dados = static_cast<const unsigned char*>(buffers[c].dados);
     const size_t n = std::min<size_t>(f, buffers[c].bytes / 4);
