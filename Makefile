@@ -22,7 +22,7 @@ test: build
 test-sanitize: setup
 	cmake -S . -B $(BUILD)-sanitizar -DSANITIZAR=ON
 	cmake --build $(BUILD)-sanitizar -j $(JOBS)
-	cd $(BUILD)-sanitizar && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
+	cd $(BUILD)-sanitizar && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:detect_stack_use_after_return=1 \
 	  LSAN_OPTIONS=suppressions=$(CURDIR)/scripts/lsan.supp UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
 	  ctest --output-on-failure -j $(JOBS)
 

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <chrono>
+#include <memory>
 
 namespace rosto::ffmpeg {
 
@@ -12,7 +13,8 @@ using Relogio = std::chrono::steady_clock;
 constexpr std::chrono::seconds kPrazoDeAbertura{20};
 
 int interromper(void* opaco) {
-  return Relogio::now() > *static_cast<const Relogio::time_point*>(opaco) ? 1 : 0;
+  const auto* formato = static_cast<const AVFormatContext*>(opaco);
+  return Relogio::now() > *static_cast<const Relogio::time_point*>(formato->opaque) ? 1 : 0;
 }
 
 bool ehArquivoComum(const std::string& caminho) {
@@ -26,16 +28,24 @@ Resultado<Formato> abrirArquivo(const std::string& caminho) {
   if (!ehArquivoComum(caminho)) return Erro{"não é um arquivo comum"};
   AVFormatContext* bruto = avformat_alloc_context();
   if (!bruto) return Erro{textoDoErro(AVERROR(ENOMEM))};
-  Relogio::time_point prazo = Relogio::now() + kPrazoDeAbertura;
-  bruto->interrupt_callback = {interromper, &prazo};
-  // On failure avformat_open_input frees the context itself.
+  auto prazo = std::make_unique<Relogio::time_point>(Relogio::now() + kPrazoDeAbertura);
+  bruto->opaque = prazo.get();
+  bruto->interrupt_callback = {interromper, bruto};
+  // On failure avformat_open_input frees the context itself (not its opaque).
   int r = avformat_open_input(&bruto, caminho.c_str(), nullptr, nullptr);
   if (r < 0) return Erro{textoDoErro(r)};
+  prazo.release();
   Formato formato(bruto);
   r = avformat_find_stream_info(formato.get(), nullptr);
-  formato->interrupt_callback = {};  // the deadline dies with this call
+  // Reading frames later has no deadline: the file is known to be a regular one.
+  *static_cast<Relogio::time_point*>(formato->opaque) = Relogio::time_point::max();
   if (r < 0) return Erro{textoDoErro(r)};
   return formato;
+}
+
+void FechaFormato::operator()(AVFormatContext* f) const {
+  delete static_cast<std::chrono::steady_clock::time_point*>(f->opaque);
+  avformat_close_input(&f);
 }
 
 int primeiroFluxoDeVideo(const AVFormatContext& formato) {

@@ -11,8 +11,10 @@ extern "C" {
 
 namespace rosto::ffmpeg {
 
+// A context opened by abrirArquivo keeps its open deadline in `opaque`:
+// the I/O layer holds on to the interrupt callback for the context's life.
 struct FechaFormato {
-  void operator()(AVFormatContext* f) const { avformat_close_input(&f); }
+  void operator()(AVFormatContext* f) const;
 };
 struct LiberaCodec {
   void operator()(AVCodecContext* c) const { avcodec_free_context(&c); }

@@ -95,6 +95,18 @@ TEST_F(Video, SaltaEntreGruposSemMudarOQuadro) {
   EXPECT_EQ(quadrosEm(c, acumulados(1.0, 10.0)), esperado);
 }
 
+// Noise in the top rows makes the file far larger than FFmpeg's read buffer,
+// so frames keep being read long after the file was opened.
+TEST_F(Video, ArquivoMaiorQueOBufferDeLeitura) {
+  const std::string c = clipes.fazer("grande.mp4",
+                                     "-f lavfi -i \"nullsrc=s=64x48:r=30,format=yuv420p,"
+                                     "geq=lum='if(lt(Y,8),random(1)*255,16+3*mod(N,70))':cb=128:cr=128\" "
+                                     "-frames:v 300 -c:v libx264 -qp 0");
+  std::vector<int> esperado;
+  for (int k = 0; k < 10; ++k) esperado.push_back((k * 30) % 70);
+  EXPECT_EQ(quadrosEm(c, acumulados(1.0, 10.0)), esperado);
+}
+
 TEST_F(Video, EscalaParaCaberSemAmpliar) {
   const std::string grande = clipes.fazer("g.mp4", "-f lavfi -i color=c=gray:s=1920x1080:r=5 -frames:v 2 -c:v libx264");
   auto ativo = abrirAtivoFFmpeg(grande);
