@@ -1,5 +1,6 @@
 #include "rosto/linux/decodificador_ffmpeg.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace rosto::ffmpeg {
@@ -65,6 +66,8 @@ bool Decodificador::enviarProximoPacote() {
     const bool dispensavel = p != AV_NOPTS_VALUE && q != AV_NOPTS_VALUE && p < q && q < descartarAntes_;
     codec_->skip_frame = dispensavel ? AVDISCARD_NONREF : AVDISCARD_DEFAULT;
     ultimoLido_ = pacote_->dts != AV_NOPTS_VALUE ? pacote_->dts : pacote_->pts;
+    if ((pacote_->flags & AV_PKT_FLAG_KEY) && p != AV_NOPTS_VALUE && pacote_->dts != AV_NOPTS_VALUE)
+      atraso_ = std::max(atraso_, p - pacote_->dts);
     const int r = avcodec_send_packet(codec_.get(), pacote_.get());
     av_packet_unref(pacote_.get());
     if (r == 0) return true;
@@ -72,23 +75,16 @@ bool Decodificador::enviarProximoPacote() {
   }
 }
 
-int64_t Decodificador::recuoDeBusca() const {
-  // Index entries carry decode times, which trail presentation by the reorder depth.
-  const AVStream* s = formato_->streams[fluxo_];
-  const AVRational taxa = s->avg_frame_rate.num > 0 ? s->avg_frame_rate : s->r_frame_rate;
-  if (taxa.num <= 0 || taxa.den <= 0) return 0;
-  const int64_t intervalo = av_rescale_q(1, av_inv_q(taxa), s->time_base);
-  return intervalo * (codec_->has_b_frames + 1);
-}
-
 bool Decodificador::saltarSeVale(int64_t pts) {
   AVStream* s = formato_->streams[fluxo_];
-  const int k = av_index_search_timestamp(s, pts - recuoDeBusca(), AVSEEK_FLAG_BACKWARD);
+  // A keyframe whose decode time is at most pts − atraso_ shows at or before pts.
+  const int k = av_index_search_timestamp(s, pts - atraso_, AVSEEK_FLAG_BACKWARD);
   if (k < 0) return false;
   const AVIndexEntry* entrada = avformat_index_get_entry(s, k);
   if (!entrada || entrada->timestamp <= ultimoLido_) return false;
-  if (avformat_seek_file(formato_, fluxo_, INT64_MIN, entrada->timestamp, entrada->timestamp, 0) < 0)
-    return false;
+  // The demuxer finds the keyframe for a presentation time itself; index
+  // times are its own business (decode times, edit-list shifts).
+  if (avformat_seek_file(formato_, fluxo_, INT64_MIN, pts, pts, 0) < 0) return false;
   avcodec_flush_buffers(codec_.get());
   if (temAdiante_) av_packet_unref(adiante_.get());
   temAdiante_ = false;

@@ -33,7 +33,6 @@ class Decodificador {
   Decodificador(AVFormatContext* formato, int fluxo, Codec codec);
   bool enviarProximoPacote();
   bool lerPacoteDoFluxo(AVPacket* destino);
-  int64_t recuoDeBusca() const;
 
   AVFormatContext* formato_;
   int fluxo_;
@@ -44,6 +43,9 @@ class Decodificador {
   bool drenando_ = false;
   int64_t ultimoLido_ = INT64_MIN;  // decode timestamp of the last packet sent
   int64_t descartarAntes_ = INT64_MIN;
+  // The largest pts − dts of a keyframe seen: index entries carry decode
+  // times, which trail a keyframe's presentation by this much.
+  int64_t atraso_ = 0;
 };
 
 }  // namespace rosto::ffmpeg

@@ -90,9 +90,15 @@ TEST_F(Video, SaltaEntreGruposSemMudarOQuadro) {
   const std::string c = clipes.fazer("gop.mp4",
                                      "-f lavfi -i \"nullsrc=s=64x48:r=30,format=yuv420p,geq=lum='16+3*mod(N,70)':cb=128:cr=128\" "
                                      "-frames:v 300 -c:v libx264 -qp 0 -g 10 -bf 2");
-  std::vector<int> esperado;
-  for (int k = 0; k < 10; ++k) esperado.push_back((k * 30) % 70);
+  std::vector<int> esperado, antesDoChave;
+  std::vector<double> tempos;
+  for (int k = 0; k < 10; ++k) {
+    esperado.push_back((k * 30) % 70);
+    antesDoChave.push_back((k * 30 + 29) % 70);  // the frame just before a keyframe
+    tempos.push_back(k + 0.95);
+  }
   EXPECT_EQ(quadrosEm(c, acumulados(1.0, 10.0)), esperado);
+  EXPECT_EQ(quadrosEm(c, tempos), antesDoChave);
 }
 
 // Noise in the top rows makes the file far larger than FFmpeg's read buffer,
