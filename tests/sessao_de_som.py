@@ -71,13 +71,21 @@ class Sessao:
         return p
 
     def _xvfb(self, tela):
-        for n in range(91, 140):
-            if not os.path.exists(f"/tmp/.X11-unix/X{n}") and not os.path.exists(f"/tmp/.X{n}-lock"):
-                break
-        self._iniciar("Xvfb", f":{n}", "-screen", "0", f"{tela}x24", "-nolisten", "tcp")
-        if not esperar(lambda: os.path.exists(f"/tmp/.X11-unix/X{n}")):
-            raise RuntimeError("Xvfb não subiu")
-        self.env["DISPLAY"] = f":{n}"
+        # Xvfb picks a free display itself and tells us which: no race with other sessions.
+        leitura, escrita = os.pipe()
+        try:
+            self._iniciar("Xvfb", "-displayfd", str(escrita), "-screen", "0", f"{tela}x24", "-nolisten", "tcp",
+                          pass_fds=(escrita,))
+            os.close(escrita)
+            numero = b""
+            while not numero.endswith(b"\n"):
+                bloco = os.read(leitura, 16)
+                if not bloco:
+                    raise RuntimeError("Xvfb não subiu")
+                numero += bloco
+        finally:
+            os.close(leitura)
+        self.env["DISPLAY"] = ":" + numero.decode().strip()
 
     def _dbus(self):
         p = self._iniciar("dbus-daemon", "--session", "--nofork", "--print-address=1", stdout=subprocess.PIPE)
@@ -120,11 +128,12 @@ class Sessao:
     def fechar(self):
         for p in reversed(self.processos):
             if p.poll() is None:
-                p.kill()
+                p.terminate()  # lets Xvfb and the daemons remove their sockets
             try:
                 p.wait(timeout=5)
             except subprocess.TimeoutExpired:
-                pass
+                p.kill()
+                p.wait()
             for f in (p.stdout, p.stderr):
                 if f:
                     f.close()
