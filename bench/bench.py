@@ -99,6 +99,11 @@ def cpu_de(pid):
     return (int(campos[11]) + int(campos[12])) / os.sysconf("SC_CLK_TCK")
 
 
+def rss_kb(pid):
+    with open(f"/proc/{pid}/status") as f:
+        return next(int(l.split()[1]) for l in f if l.startswith("VmRSS:"))
+
+
 def capturar(sessao, cmd, segundos, pausa=None):
     """Runs a capture for `segundos`, reading all it writes; gives (bytes, cpu seconds)."""
     p = subprocess.Popen(cmd, env=sessao.env, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
@@ -151,6 +156,17 @@ def bench_escuta():
         pior, n = continuidade(esquerda, 48000, 997)
         print(f"{'60 s sine capture: largest recurrence break':<44} {pior:9.2e} over {n} samples "
               f"({len(esquerda) / 48000:.1f} s captured)  target < 1e-3 (gapless)", flush=True)
+        p = subprocess.Popen([escuta, "--audio"], env=s.env, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        leitor = threading.Thread(target=lambda: [None for _ in iter(lambda: p.stdout.read1(1 << 16), b"")])
+        leitor.start()
+        time.sleep(10)
+        rss_inicio = rss_kb(p.pid)
+        time.sleep(290)
+        rss_fim = rss_kb(p.pid)
+        p.kill()
+        p.wait()
+        leitor.join()
+        linha("RSS of a 5-minute capture: at 5 min vs at 10 s (MB)", rss_fim / 1024, rss_inicio / 1024, "MB", "flat")
         cinco = os.path.join(PASTA, "cinco.wav")
         gerar_tom(cinco, 440, 5)
         duracoes = {}
