@@ -13,7 +13,7 @@ std::vector<float> intercalar(const std::vector<BufferDeAudio>& buffers) {
   const size_t f = buffers.empty() ? 0 : buffers.front().bytes / 4;
   std::vector<float> saida(f * k, 0.0f);
   if (k == 1) {  // already interleaved: the common case, one copy
-    std::memcpy(saida.data(), buffers[0].dados, f * 4);
+    if (f > 0) std::memcpy(saida.data(), buffers[0].dados, f * 4);  // an empty vector's data() may be null
     return saida;
   }
   for (size_t c = 0; c < k; ++c) {

@@ -44,8 +44,10 @@ TEST_F(Escritor, UmBufferIntercaladoPassaComoVeio) {
 TEST_F(Escritor, PrimeiroBufferCurtoDaEscritaVazia) {
   const std::vector<float> v{1};
   entregar(AmostraFalsa({{v.data(), 3}, buffer(v)}));
-  ASSERT_EQ(processo.escritasDeSaida.size(), 1u);
+  entregar(AmostraFalsa({{v.data(), 0}}));  // found by fuzzing: one empty buffer
+  ASSERT_EQ(processo.escritasDeSaida.size(), 2u);
   EXPECT_EQ(processo.escritasDeSaida[0], "");
+  EXPECT_EQ(processo.escritasDeSaida[1], "");
 }
 
 TEST_F(Escritor, BuffersDeTamanhosDiferentes) {
