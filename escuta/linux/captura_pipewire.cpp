@@ -3,6 +3,7 @@
 #include <pipewire/pipewire.h>
 #include <spa/param/audio/format-utils.h>
 
+#include <algorithm>
 #include <cstring>
 #include <map>
 #include <string>
@@ -46,7 +47,10 @@ std::optional<Erro> validar(const ConfiguracaoDoFluxo& c) {
 class FluxoPipeWire : public Fluxo {
  public:
   FluxoPipeWire(const FiltroDeConteudo& filtro, const ConfiguracaoDoFluxo& configuracao, DelegadoDoFluxo& delegado)
-      : configuracao_(configuracao), delegado_(delegado) {
+      : configuracao_(configuracao),
+        delegado_(delegado),
+        folga_(static_cast<size_t>(std::max<int64_t>(0, configuracao.taxa)) *
+               static_cast<size_t>(std::max<int64_t>(0, configuracao.canais)) * 4 * kSegundosDeFolga) {
     for (const Aplicativo& a : filtro.excluidos) excluidos_.push_back(a.id);
   }
 
@@ -97,6 +101,7 @@ class FluxoPipeWire : public Fluxo {
 
   ConfiguracaoDoFluxo configuracao_;
   DelegadoDoFluxo& delegado_;
+  const size_t folga_;  // bytes the reader may fall behind
   std::vector<std::string> excluidos_;
   SaidaDoFluxo* saida_ = nullptr;
   FilaSerialLinux* fila_ = nullptr;
@@ -206,8 +211,7 @@ void FluxoPipeWire::processar() {
     bytes.assign(origem, origem + tamanho);
   }
   pw_stream_queue_buffer(fluxo_, b);
-  const size_t folga = static_cast<size_t>(configuracao_.taxa * configuracao_.canais * 4 * kSegundosDeFolga);
-  if (fila_->pendente() > folga) {
+  if (fila_->pendente() > folga_) {
     // Holding more would grow without end; dropping would leave a hole.
     return delegado_.fluxoParou(
         Erro{"o leitor do stdout ficou " + std::to_string(kSegundosDeFolga) + " s de áudio para trás"});

@@ -27,8 +27,6 @@ class Decodificador {
   // precedes `pts`; the decoder may then skip those no other frame refers to.
   void descartarAntesDe(int64_t pts) { descartarAntes_ = pts; }
 
-  AVRational base() const { return formato_->streams[fluxo_]->time_base; }
-
  private:
   Decodificador(AVFormatContext* formato, int fluxo, Codec codec);
   bool enviarProximoPacote();

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "rosto/linux/abertura_ffmpeg.h"
+#include "rosto/linux/tempo_ffmpeg.h"
 
 namespace rosto::ffmpeg {
 
@@ -22,8 +23,7 @@ double medir(const std::string& caminho, int fluxo) {
   for (unsigned k = 0; k < f->nb_streams; ++k)
     if (static_cast<int>(k) != fluxo) f->streams[k]->discard = AVDISCARD_ALL;
   const AVStream* s = f->streams[fluxo];
-  const AVRational taxa = s->avg_frame_rate.num > 0 ? s->avg_frame_rate : s->r_frame_rate;
-  const int64_t intervalo = taxa.num > 0 ? av_rescale_q(1, av_inv_q(taxa), s->time_base) : 0;
+  const int64_t intervalo = intervaloNominal(*s);
   int64_t inicio = INT64_MAX, fim = INT64_MIN;
   Pacote pacote(av_packet_alloc());
   while (av_read_frame(f, pacote.get()) >= 0) {

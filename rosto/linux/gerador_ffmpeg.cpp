@@ -16,11 +16,6 @@ Fracao fracaoDe(Tempo t) { return {t.valor, std::max<int64_t>(t.escala, 1)}; }
 
 double segundos(Fracao f) { return static_cast<double>(f.numerador) / static_cast<double>(f.denominador); }
 
-int64_t intervaloNominal(const AVStream* s) {
-  const AVRational taxa = s->avg_frame_rate.num > 0 ? s->avg_frame_rate : s->r_frame_rate;
-  if (taxa.num <= 0 || taxa.den <= 0) return 1;
-  return std::max<int64_t>(1, av_rescale_q(1, av_inv_q(taxa), s->time_base));
-}
 
 }  // namespace
 
@@ -37,7 +32,7 @@ GeradorFFmpeg::GeradorFFmpeg(std::shared_ptr<AVFormatContext> formato, int fluxo
   else
     erroDeAbertura_ = d.erro();
   base_ = formato_->streams[fluxo]->time_base;
-  intervalo_ = intervaloNominal(formato_->streams[fluxo]);
+  intervalo_ = std::max<int64_t>(1, intervaloNominal(*formato_->streams[fluxo]));
 }
 
 // The first frame fixes time zero: players start a video at its first picture.

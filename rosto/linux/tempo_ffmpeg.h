@@ -3,7 +3,7 @@
 #include <cstdint>
 
 extern "C" {
-#include <libavutil/rational.h>
+#include <libavformat/avformat.h>
 }
 
 namespace rosto::ffmpeg {
@@ -34,6 +34,13 @@ inline int64_t primeiroPtsEm(Fracao f, AVRational base) {
   if (q > INT64_MAX / 2) return INT64_MAX / 2;
   if (q < INT64_MIN / 2) return INT64_MIN / 2;
   return static_cast<int64_t>(q);
+}
+
+// The stream's nominal frame spacing in its time base; 0 when it declares no rate.
+inline int64_t intervaloNominal(const AVStream& s) {
+  const AVRational taxa = s.avg_frame_rate.num > 0 ? s.avg_frame_rate : s.r_frame_rate;
+  if (taxa.num <= 0 || taxa.den <= 0) return 0;
+  return av_rescale_q(1, av_inv_q(taxa), s.time_base);
 }
 
 }  // namespace rosto::ffmpeg
