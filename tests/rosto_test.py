@@ -9,6 +9,8 @@ import sys
 import tempfile
 import unittest
 
+import matriz_de_codecs
+
 RAIZ = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 ROSTO = os.environ.get("ROSTO", os.path.join(RAIZ, "build", "bin", "rosto"))
 FOTOS = os.path.join(RAIZ, ".fotos")
@@ -112,6 +114,29 @@ class Rostos(ComClipes):
             # The face sits in the upper part of the standing picture: 140 px of pad, then 0.23 of 360.
             self.assertAlmostEqual(r["y"], (140 + 0.23 * 360) / 640, delta=0.04)
             self.assertAlmostEqual(r["x"], 0.43, delta=0.04)
+
+
+class CodecsERecipientes(ComClipes):
+    """A packaged photo in every codec and container users' videos come in."""
+
+    def test_cada_codec_e_recipiente(self):
+        foto = os.path.join(FOTOS, "grace_hopper.jpg")  # 512 x 600
+        for nome in matriz_de_codecs.MATRIZ:
+            with self.subTest(nome):
+                c = matriz_de_codecs.fazer(nome, ["-loop", "1", "-i", foto], self.pasta, quadros=10)
+                status, saida, erro = rodar(c)
+                self.assertEqual((status, erro), (0, ""))
+                linhas = [json.loads(l) for l in saida.splitlines()]
+                fim = linhas[-1]
+                self.assertEqual(fim["amostras"], len(linhas) - 1)
+                self.assertGreaterEqual(fim["amostras"], 4)
+                # Turned files are stored turned the other way: displayed, all stand upright.
+                self.assertEqual((fim["largura"], fim["altura"]), (512, 600))
+                com_rosto = [r for r in linhas[:-1] if r.get("n") == 1]
+                self.assertGreaterEqual(len(com_rosto), 0.8 * fim["amostras"], linhas)
+                for r in com_rosto:  # where the face is in the photo itself
+                    self.assertAlmostEqual(r["x"], 0.52, delta=0.04, msg=r)
+                    self.assertAlmostEqual(r["y"], 0.40, delta=0.04, msg=r)
 
 
 class SemVideo(ComClipes):

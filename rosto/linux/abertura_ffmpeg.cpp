@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <memory>
+#include <vector>
 
 namespace rosto::ffmpeg {
 
@@ -17,6 +18,15 @@ int interromper(void* opaco) {
   return Relogio::now() > *static_cast<const Relogio::time_point*>(formato->opaque) ? 1 : 0;
 }
 
+// Probing decodes a few frames of each stream: they get the same pixel cap.
+int lerInformacoes(AVFormatContext* formato, const Limites& limites) {
+  std::vector<AVDictionary*> opcoes(formato->nb_streams, nullptr);
+  for (AVDictionary*& o : opcoes) av_dict_set_int(&o, "max_pixels", limites.pixels, 0);
+  const int r = avformat_find_stream_info(formato, opcoes.data());
+  for (AVDictionary*& o : opcoes) av_dict_free(&o);
+  return r;
+}
+
 bool ehArquivoComum(const std::string& caminho) {
   struct stat info {};
   return stat(caminho.c_str(), &info) == 0 && S_ISREG(info.st_mode);
@@ -24,7 +34,7 @@ bool ehArquivoComum(const std::string& caminho) {
 
 }  // namespace
 
-Resultado<Formato> abrirArquivo(const std::string& caminho) {
+Resultado<Formato> abrirArquivo(const std::string& caminho, const Limites& limites) {
   if (!ehArquivoComum(caminho)) return Erro{"não é um arquivo comum"};
   AVFormatContext* bruto = avformat_alloc_context();
   if (!bruto) return Erro{textoDoErro(AVERROR(ENOMEM))};
@@ -36,7 +46,7 @@ Resultado<Formato> abrirArquivo(const std::string& caminho) {
   if (r < 0) return Erro{textoDoErro(r)};
   prazo.release();
   Formato formato(bruto);
-  r = avformat_find_stream_info(formato.get(), nullptr);
+  r = lerInformacoes(formato.get(), limites);
   // Reading frames later has no deadline: the file is known to be a regular one.
   *static_cast<Relogio::time_point*>(formato->opaque) = Relogio::time_point::max();
   if (r < 0) return Erro{textoDoErro(r)};

@@ -5,8 +5,12 @@
 
 namespace rosto::ffmpeg {
 
-Resultado<Decodificador> Decodificador::abrir(AVFormatContext* formato, int fluxo) {
+Resultado<Decodificador> Decodificador::abrir(AVFormatContext* formato, int fluxo, const Limites& limites) {
   const AVStream* s = formato->streams[fluxo];
+  const int64_t pixels = int64_t{s->codecpar->width} * s->codecpar->height;
+  if (pixels > limites.pixels)
+    return Erro{"quadro grande demais: " + std::to_string(s->codecpar->width) + "x" +
+                std::to_string(s->codecpar->height)};
   const AVCodec* decodificador = avcodec_find_decoder(s->codecpar->codec_id);
   if (!decodificador) return Erro{"sem decodificador para " + std::string(avcodec_get_name(s->codecpar->codec_id))};
   Codec codec(avcodec_alloc_context3(decodificador));
@@ -16,26 +20,36 @@ Resultado<Decodificador> Decodificador::abrir(AVFormatContext* formato, int flux
   codec->pkt_timebase = s->time_base;
   codec->thread_count = 2;
   codec->thread_type = FF_THREAD_FRAME;
+  codec->max_pixels = limites.pixels;
   r = avcodec_open2(codec.get(), decodificador, nullptr);
   if (r < 0) return Erro{textoDoErro(r)};
   for (unsigned k = 0; k < formato->nb_streams; ++k)
     if (static_cast<int>(k) != fluxo) formato->streams[k]->discard = AVDISCARD_ALL;
-  return Decodificador(formato, fluxo, std::move(codec));
+  return Decodificador(formato, fluxo, std::move(codec), limites.quadros);
 }
 
-Decodificador::Decodificador(AVFormatContext* formato, int fluxo, Codec codec)
+Decodificador::Decodificador(AVFormatContext* formato, int fluxo, Codec codec, int64_t limiteDeQuadros)
     : formato_(formato),
       fluxo_(fluxo),
       codec_(std::move(codec)),
       pacote_(av_packet_alloc()),
-      adiante_(av_packet_alloc()) {}
+      adiante_(av_packet_alloc()),
+      restantes_(limiteDeQuadros) {}
 
 bool Decodificador::proximo(AVFrame* quadro) {
+  if (restantes_ <= 0) return false;
   for (;;) {
     const int r = avcodec_receive_frame(codec_.get(), quadro);
-    if (r == 0) return true;
+    if (r == 0) {
+      --restantes_;
+      saltou_ = false;
+      return true;
+    }
     // EAGAIN means the decoder wants input first; anything else ends the stream.
-    if (r != AVERROR(EAGAIN) || drenando_) return false;
+    if (r != AVERROR(EAGAIN) || drenando_) {
+      if (saltou_ && recomecarSemSaltos()) continue;
+      return false;
+    }
     if (!enviarProximoPacote()) {
       avcodec_send_packet(codec_.get(), nullptr);  // flush what the decoder still holds
       drenando_ = true;
@@ -75,7 +89,29 @@ bool Decodificador::enviarProximoPacote() {
   }
 }
 
+void Decodificador::esvaziar() {
+  avcodec_flush_buffers(codec_.get());
+  if (temAdiante_) av_packet_unref(adiante_.get());
+  temAdiante_ = false;
+  drenando_ = false;
+}
+
+bool Decodificador::recomecarSemSaltos() {
+  saltou_ = false;
+  saltosDesligados_ = true;
+  AVStream* s = formato_->streams[fluxo_];
+  const int64_t inicio = s->start_time != AV_NOPTS_VALUE ? s->start_time : INT64_MIN;
+  // Byte 0 is the surest start where the demuxer allows it (MP4's does not).
+  if (avformat_seek_file(formato_, -1, INT64_MIN, 0, 0, AVSEEK_FLAG_BYTE) < 0 &&
+      avformat_seek_file(formato_, fluxo_, INT64_MIN, inicio, inicio, 0) < 0)
+    return false;
+  esvaziar();
+  ultimoLido_ = INT64_MIN;
+  return true;
+}
+
 bool Decodificador::saltarSeVale(int64_t pts) {
+  if (saltosDesligados_) return false;
   AVStream* s = formato_->streams[fluxo_];
   // A keyframe whose decode time is at most pts − atraso_ shows at or before pts.
   const int k = av_index_search_timestamp(s, pts - atraso_, AVSEEK_FLAG_BACKWARD);
@@ -85,10 +121,8 @@ bool Decodificador::saltarSeVale(int64_t pts) {
   // The demuxer finds the keyframe for a presentation time itself; index
   // times are its own business (decode times, edit-list shifts).
   if (avformat_seek_file(formato_, fluxo_, INT64_MIN, pts, pts, 0) < 0) return false;
-  avcodec_flush_buffers(codec_.get());
-  if (temAdiante_) av_packet_unref(adiante_.get());
-  temAdiante_ = false;
-  drenando_ = false;
+  esvaziar();
+  saltou_ = true;
   ultimoLido_ = entrada->timestamp;
   return true;
 }

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "rosto/linux/ffmpeg_recursos.h"
+#include "rosto/linux/limites_ffmpeg.h"
 #include "rosto/resultado.h"
 
 namespace rosto::ffmpeg {
@@ -11,16 +12,21 @@ namespace rosto::ffmpeg {
 class Decodificador {
  public:
   // `formato` must outlive the decoder; packets of other streams are discarded.
-  static Resultado<Decodificador> abrir(AVFormatContext* formato, int fluxo);
+  // A stream declaring frames beyond the limits is refused; frames growing
+  // beyond them later are dropped by the decoder.
+  static Resultado<Decodificador> abrir(AVFormatContext* formato, int fluxo, const Limites& limites = {});
 
-  // The next frame into `quadro`; false at the end of the stream.
+  // The next frame into `quadro`; false at the end of the stream, or once
+  // the limit of decoded frames is reached.
   // Packets the decoder rejects are skipped: a damaged stretch costs frames,
   // not the rest of the video.
   bool proximo(AVFrame* quadro);
 
   // When the keyframe at or before `pts` lies beyond what has been read,
   // seeks to it and flushes the decoder. Returns whether it did; frames held
-  // by the caller are then stale.
+  // by the caller are then stale. Some demuxers index frames that are not
+  // keyframes (MPEG-PS): when a jump leads to no frame at all, decoding
+  // starts over from the beginning and never jumps again.
   bool saltarSeVale(int64_t pts);
 
   // Frames earlier than `pts` are wanted only when no later frame also
@@ -28,9 +34,11 @@ class Decodificador {
   void descartarAntesDe(int64_t pts) { descartarAntes_ = pts; }
 
  private:
-  Decodificador(AVFormatContext* formato, int fluxo, Codec codec);
+  Decodificador(AVFormatContext* formato, int fluxo, Codec codec, int64_t limiteDeQuadros);
   bool enviarProximoPacote();
   bool lerPacoteDoFluxo(AVPacket* destino);
+  bool recomecarSemSaltos();
+  void esvaziar();
 
   AVFormatContext* formato_;
   int fluxo_;
@@ -39,6 +47,9 @@ class Decodificador {
   Pacote adiante_;  // the packet after pacote_, read early to decide on skipping
   bool temAdiante_ = false;
   bool drenando_ = false;
+  bool saltou_ = false;          // a jump was made and no frame has come since
+  bool saltosDesligados_ = false;
+  int64_t restantes_;  // frames still allowed
   int64_t ultimoLido_ = INT64_MIN;  // decode timestamp of the last packet sent
   int64_t descartarAntes_ = INT64_MIN;
   // The largest pts − dts of a keyframe seen: index entries carry decode

@@ -21,12 +21,12 @@ double segundos(Fracao f) { return static_cast<double>(f.numerador) / static_cas
 
 GeradorFFmpeg::GeradorFFmpeg(std::shared_ptr<AVFormatContext> formato, int fluxo,
                              const AjustesDoGerador& ajustes, const Transformacao& transformacao,
-                             double duracao)
+                             double duracao, const Limites& limites)
     : formato_(std::move(formato)),
       ajustes_(ajustes),
       orientacao_(ajustes.aplicaTransformacao ? orientacaoDe(transformacao) : Orientacao{}),
       duracao_(duracao) {
-  Resultado<Decodificador> d = Decodificador::abrir(formato_.get(), fluxo);
+  Resultado<Decodificador> d = Decodificador::abrir(formato_.get(), fluxo, limites);
   if (d.ok())
     decodificador_.emplace(std::move(d.valor()));
   else
@@ -108,13 +108,14 @@ Resultado<Imagem> GeradorFFmpeg::converter(const AVFrame& quadro) {
                                         static_cast<AVPixelFormat>(quadro.format), alvoL, alvoA,
                                         AV_PIX_FMT_RGB24, SWS_AREA, nullptr, nullptr, nullptr));
   if (!escalador_) return Erro{"formato de quadro não suportado"};
-  const int passo = alvoL * 3;
-  escalado_.resize(static_cast<size_t>(passo) * alvoA);
-  uint8_t* destino[4] = {escalado_.data(), nullptr, nullptr, nullptr};
-  const int passos[4] = {passo, 0, 0, 0};
-  sws_scale(escalador_.get(), quadro.data, quadro.linesize, 0, quadro.height, destino, passos);
-  if (orientacao_.identidade()) return Imagem{alvoL, alvoA, passo, escalado_.data()};
-  const Tamanho vista = orientar(escalado_.data(), alvoL, alvoA, passo, orientacao_, girado_);
+  AVFrame* destino = escalado_.preparar(alvoL, alvoA);
+  if (!destino) return Erro{textoDoErro(AVERROR(ENOMEM))};
+  const int r = sws_scale(escalador_.get(), quadro.data, quadro.linesize, 0, quadro.height, destino->data,
+                          destino->linesize);
+  if (r < 0) return Erro{textoDoErro(r)};
+  const Imagem escalada = escalado_.imagem();
+  if (orientacao_.identidade()) return escalada;
+  const Tamanho vista = orientar(escalada.rgb, alvoL, alvoA, escalada.bytesPorLinha, orientacao_, girado_);
   const int l = static_cast<int>(vista.largura);
   return Imagem{l, static_cast<int>(vista.altura), l * 3, girado_.data()};
 }

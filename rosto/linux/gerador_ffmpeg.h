@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "rosto/linux/decodificador_ffmpeg.h"
+#include "rosto/linux/destino_rgb.h"
 #include "rosto/linux/orientacao.h"
 #include "rosto/linux/tempo_ffmpeg.h"
 #include "rosto/plataforma.h"
@@ -17,7 +18,7 @@ namespace rosto::ffmpeg {
 class GeradorFFmpeg : public Gerador {
  public:
   GeradorFFmpeg(std::shared_ptr<AVFormatContext> formato, int fluxo, const AjustesDoGerador& ajustes,
-                const Transformacao& transformacao, double duracao);
+                const Transformacao& transformacao, double duracao, const Limites& limites = {});
   Resultado<Imagem> imagemEm(Tempo quando) override;
 
  private:
@@ -46,7 +47,8 @@ class GeradorFFmpeg : public Gerador {
   bool fim_ = false;
   Retido anterior_, atual_;
   Escalador escalador_;
-  std::vector<uint8_t> escalado_, girado_;
+  DestinoRGB escalado_;
+  std::vector<uint8_t> girado_;
 };
 
 }  // namespace rosto::ffmpeg

@@ -27,8 +27,8 @@ Transformacao transformacaoDe(const AVStream& s) {
 
 class AtivoFFmpeg : public Ativo {
  public:
-  explicit AtivoFFmpeg(const std::string& caminho) : caminho_(caminho) {
-    Resultado<Formato> aberto = abrirArquivo(caminho);
+  AtivoFFmpeg(const std::string& caminho, const Limites& limites) : caminho_(caminho), limites_(limites) {
+    Resultado<Formato> aberto = abrirArquivo(caminho, limites);
     if (!aberto.ok()) return;
     formato_ = std::shared_ptr<AVFormatContext>(aberto.valor().release(), FechaFormato{});
     fluxo_ = primeiroFluxoDeVideo(*formato_);
@@ -54,11 +54,12 @@ class AtivoFFmpeg : public Ativo {
 
   std::unique_ptr<Gerador> criarGerador(const AjustesDoGerador& ajustes) override {
     return std::make_unique<GeradorFFmpeg>(formato_, fluxo_, ajustes,
-                                           transformacaoDe(*formato_->streams[fluxo_]), duracao());
+                                           transformacaoDe(*formato_->streams[fluxo_]), duracao(), limites_);
   }
 
  private:
   std::string caminho_;
+  Limites limites_;
   std::shared_ptr<AVFormatContext> formato_;
   int fluxo_ = -1;
   std::optional<double> duracao_;
@@ -66,9 +67,9 @@ class AtivoFFmpeg : public Ativo {
 
 }  // namespace
 
-std::unique_ptr<Ativo> abrirAtivoFFmpeg(const std::string& caminho) {
+std::unique_ptr<Ativo> abrirAtivoFFmpeg(const std::string& caminho, const Limites& limites) {
   av_log_set_level(AV_LOG_QUIET);  // damaged files are expected; their noise is not ours to print
-  return std::make_unique<AtivoFFmpeg>(caminho);
+  return std::make_unique<AtivoFFmpeg>(caminho, limites);
 }
 
 }  // namespace rosto

@@ -3,11 +3,12 @@
 #include <memory>
 #include <string>
 
+#include "rosto/linux/limites_ffmpeg.h"
 #include "rosto/plataforma.h"
 
 namespace rosto {
 
 // Opens `caminho`; a file that cannot be opened or probed has no tracks.
-std::unique_ptr<Ativo> abrirAtivoFFmpeg(const std::string& caminho);
+std::unique_ptr<Ativo> abrirAtivoFFmpeg(const std::string& caminho, const ffmpeg::Limites& limites = {});
 
 }  // namespace rosto
