@@ -2,7 +2,7 @@
 BUILD ?= build
 JOBS  ?= $(shell nproc)
 
-.PHONY: all setup build test test-sanitize fuzz demo bench clean
+.PHONY: all setup build test test-sanitize fuzz demo bench deb check-fresh clean
 
 all: build
 
@@ -10,10 +10,13 @@ setup:
 	scripts/setup
 
 $(BUILD)/CMakeCache.txt:
-	cmake -S . -B $(BUILD)
+	@mkdir -p $(BUILD)
+	@echo "build: configurando ($(BUILD)/build.log)"
+	@cmake -S . -B $(BUILD) > $(BUILD)/build.log 2>&1 || { tail -n 30 $(BUILD)/build.log; exit 1; }
 
 build: setup $(BUILD)/CMakeCache.txt
-	cmake --build $(BUILD) -j $(JOBS)
+	@echo "build: compilando ($(BUILD)/build.log)"
+	@cmake --build $(BUILD) -j $(JOBS) >> $(BUILD)/build.log 2>&1 || { tail -n 40 $(BUILD)/build.log; exit 1; }
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
@@ -39,6 +42,16 @@ bench: build
 	cmake -S . -B $(BUILD)
 	cmake --build $(BUILD) -j $(JOBS)
 	python3 bench/bench.py $(BUILD)
+
+# rosto and escuta as Debian packages, in $(BUILD)/.
+deb: build
+	scripts/setup-deb
+	cd $(BUILD) && cpack -G DEB > cpack.log && ls -1 $(CURDIR)/$(BUILD)/*.deb
+
+# The README's two commands on a minimal Debian 12 made here, then the packages
+# installed on another one. Slow (about half an hour); never part of make test.
+check-fresh:
+	scripts/check-fresh
 
 clean:
 	rm -rf $(BUILD)

@@ -1,5 +1,6 @@
 #include "escuta/captura.h"
 
+#include <cstdlib>
 #include <future>
 
 #include "escuta/listagem.h"
@@ -70,6 +71,7 @@ void capturarAudio(Plataforma& plataforma, Processo& processo, std::optional<int
   if (std::optional<Erro> erro = aguardarInicio(*fluxo)) sair(processo, kNaoAbriu + erro->descricao);
   avisar(processo, linhaDePronto(taxa, canais));
   processo.dormirParaSempre();
+  std::abort();  // a virtual call's noreturn is not the compiler's to trust
 }
 
 }  // namespace escuta

@@ -4,10 +4,9 @@ list what can be captured, then capture a second of a tone being played."""
 import os
 import sys
 import tempfile
-import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests"))
-from sessao_de_som import Sessao, floats, gerar_tom, goertzel  # noqa: E402
+from sessao_de_som import Sessao, esperar, floats, gerar_tom, goertzel  # noqa: E402
 
 escuta = sys.argv[1]
 os.environ["ESCUTA"] = escuta
@@ -15,7 +14,7 @@ with tempfile.TemporaryDirectory() as pasta, Sessao(tela="1920x1080") as s:
     tom = os.path.join(pasta, "la.wav")
     gerar_tom(tom, 440, 10)
     s.tocar("tocador-la", tom)
-    time.sleep(0.5)
+    esperar(lambda: "tocador-la" in s.rodar("pw-cli", "ls", "Client").stdout)
     print("$ escuta --listar")
     p = s.escuta("--listar")
     saida, erro = p.communicate(timeout=20)

@@ -45,7 +45,20 @@ class Captura:
 
     def esperar_pronto(self):
         linha = self.p.stderr.readline().decode()
+        self.pronto = time.monotonic()
         return linha
+
+    def esperar_audio(self, segundos, desde=0, taxa=48000, canais=2, limite=30):
+        """Waits until `segundos` of audio have arrived after byte `desde`: a
+        busy machine delivers late, never less. Fails the wait after `limite` s."""
+        falta = int(segundos * taxa) * canais * 4
+        if not esperar(lambda: len(self.dados) - desde >= falta, segundos=limite):
+            raise AssertionError(f"{segundos} s de áudio não chegaram em {limite} s")
+
+    def nao_adianta(self, taxa, canais):
+        """Audio cannot arrive faster than it plays (beyond what was buffered at the start)."""
+        segundos = len(self.dados) / (taxa * canais * 4)
+        return segundos <= time.monotonic() - self.pronto + 0.5
 
     def parar(self):
         self.p.kill()
@@ -118,7 +131,7 @@ class CapturaDeSom(unittest.TestCase):
         self.s.tocar("tom-b", tom(1000))
         c = Captura(self.s)
         self.assertEqual(c.esperar_pronto(), PRONTO)
-        time.sleep(1.5)
+        c.esperar_audio(1.5)
         p = c.potencias(48000, 2, (440, 1000))
         c.parar()
         self.assertGreater(p[440], 1e-4)
@@ -130,13 +143,14 @@ class CapturaDeSom(unittest.TestCase):
         esperar(lambda: "tom-b" in self.s.rodar("pw-cli", "ls", "Node").stdout)
         c = Captura(self.s, "--excluir-app", "tom-a")
         self.assertEqual(c.esperar_pronto(), PRONTO)
-        time.sleep(1.5)
+        c.esperar_audio(1.5)
         antes = c.potencias(48000, 2, (440, 1000, 2500))
         # The excluded application opens a second stream; a new application appears too.
-        marca = len(c.dados)
         self.s.tocar("tom-a", tom(2500))
         self.s.tocar("tom-c", tom(700))
-        time.sleep(1.5)
+        esperar(lambda: self.s.rodar("pw-cli", "ls", "Node").stdout.count("tom-") >= 4)
+        marca = len(c.dados)
+        c.esperar_audio(1.5, desde=marca)
         depois = c.potencias(48000, 2, (440, 1000, 2500, 700), desde_byte=marca)
         c.parar()
         self.assertLess(antes[440], 1e-7)
@@ -150,19 +164,19 @@ class CapturaDeSom(unittest.TestCase):
         self.s.tocar("tom-a", tom(440))
         c = Captura(self.s, "--taxa", "44100", "--canais", "1")
         self.assertEqual(c.esperar_pronto(), "pronto: 44100 Hz, 1 canal(is), float32 intercalado no stdout\n")
-        time.sleep(2)
+        c.esperar_audio(2, taxa=44100, canais=1)
         p = c.potencias(44100, 1, (440, 480))
-        dados = c.parar()
+        self.assertTrue(c.nao_adianta(44100, 1))
+        c.parar()
         self.assertGreater(p[440], 100 * p[480])  # the tone is where 44.1 kHz puts it
-        self.assertAlmostEqual(len(dados) / 4 / 44100, 2.0, delta=0.6)
 
     def test_silencio_continua_sem_nada_tocando(self):
         for args in ([], ["--excluir-app", "tom-a"]):
             c = Captura(self.s, *args)
             self.assertEqual(c.esperar_pronto(), PRONTO)
-            time.sleep(2)
+            c.esperar_audio(2)  # it keeps coming with nothing playing
+            self.assertTrue(c.nao_adianta(48000, 2), args)
             dados = c.parar()
-            self.assertAlmostEqual(len(dados) / 8 / 48000, 2.0, delta=0.6, msg=args)
             self.assertEqual(max(abs(x) for x in floats(dados)), 0.0)
 
 
@@ -175,7 +189,7 @@ class Falhas(unittest.TestCase):
             p.stdout.close()
             inicio = time.monotonic()
             p.wait(timeout=5)
-            self.assertLess(time.monotonic() - inicio, 1.0)
+            self.assertLess(time.monotonic() - inicio, 3.0)
             p.stderr.close()
 
     def test_servidor_morre(self):
@@ -185,7 +199,7 @@ class Falhas(unittest.TestCase):
             s.matar_pipewire()
             inicio = time.monotonic()
             c.p.wait(timeout=5)
-            self.assertLess(time.monotonic() - inicio, 1.0)
+            self.assertLess(time.monotonic() - inicio, 3.0)
             self.assertEqual(c.p.returncode, 1)
             self.assertTrue(c.p.stderr.read().decode().startswith("captura interrompida: "))
             c.parar()
@@ -232,15 +246,14 @@ class Resistencia(unittest.TestCase):
         with Sessao(tela="1920x1080") as s:
             c = Captura(s)
             self.assertEqual(c.esperar_pronto(), PRONTO)
-            time.sleep(0.5)
+            c.esperar_audio(0.5)
             s.wireplumber.kill()
             s.wireplumber.wait()
-            s.wireplumber = s._iniciar("wireplumber")
-            time.sleep(2)
+            s.iniciar_wireplumber()
+            esperar(lambda: "teste-sink" in s.rodar("wpctl", "inspect", "@DEFAULT_AUDIO_SINK@").stdout)
             marca = len(c.dados)
-            time.sleep(1)
+            c.esperar_audio(1, desde=marca)  # still flowing
             self.assertIsNone(c.p.poll())  # still capturing
-            self.assertGreater(len(c.dados) - marca, 48000 * 8 // 2)  # and still flowing
             c.parar()
 
     def test_muitos_tocadores_curtos_com_exclusao(self):
@@ -250,7 +263,7 @@ class Resistencia(unittest.TestCase):
             esperar(lambda: "outro" in s.rodar("pw-cli", "ls", "Node").stdout)
             c = Captura(s, "--excluir-app", "excluido")
             self.assertEqual(c.esperar_pronto(), PRONTO)
-            time.sleep(1)
+            c.esperar_audio(1)
             inicio_fd, inicio_mem = descritores(c.p.pid), memoria_kb(c.p.pid)
             curto = os.path.join(TONS, "curto.wav")
             if not os.path.exists(curto):
@@ -259,8 +272,8 @@ class Resistencia(unittest.TestCase):
                 nome = "excluido" if k % 2 else f"passageiro{k % 5}"
                 t = s.tocar(nome, curto if k % 2 else tom(3000 + 100 * (k % 5), 1))
                 if k % 10 == 9:
-                    t.wait(timeout=10)
-            time.sleep(2)
+                    t.wait(timeout=30)
+            c.esperar_audio(1.5, desde=len(c.dados))
             self.assertIsNone(c.p.poll())
             p = c.potencias(48000, 2, (440, 1000))
             fim_fd, fim_mem = descritores(c.p.pid), memoria_kb(c.p.pid)

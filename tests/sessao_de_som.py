@@ -10,6 +10,9 @@ import time
 import math
 import struct
 
+# The session manager's own configuration for these sessions: no logind, no
+# Bluetooth, no device monitors (see config/wireplumber/).
+CONFIG = os.path.join(os.path.dirname(os.path.abspath(__file__)), "config")
 
 
 def esperar(condicao, segundos=10.0, passo=0.05):
@@ -63,12 +66,31 @@ class Sessao:
             self.fechar()
             raise
 
-    def _iniciar(self, *cmd, **kw):
-        with open(os.path.join(self.pasta, os.path.basename(cmd[0]) + ".log"), "ab") as log:
-            p = subprocess.Popen(cmd, env=self.env, stdout=kw.pop("stdout", log), stderr=log,
+    def _log(self, programa):
+        return os.path.join(self.pasta, os.path.basename(programa) + ".log")
+
+    def _iniciar(self, *cmd, env=None, **kw):
+        with open(self._log(cmd[0]), "ab") as log:
+            p = subprocess.Popen(cmd, env=env or self.env, stdout=kw.pop("stdout", log), stderr=log,
                                  stdin=subprocess.DEVNULL, **kw)
         self.processos.append(p)
         return p
+
+    def _falhou(self, o_que, *programas):
+        """An error that carries the daemons' own last words."""
+        partes = [o_que]
+        for programa in programas:
+            try:
+                with open(self._log(programa), errors="replace") as f:
+                    ultimas = f.read().splitlines()[-8:]
+            except OSError:
+                ultimas = ["(sem log)"]
+            partes.append(f"--- {programa}:\n" + "\n".join(ultimas))
+        return RuntimeError("\n".join(partes))
+
+    def iniciar_wireplumber(self):
+        self.wireplumber = self._iniciar("wireplumber", env={**self.env, "XDG_CONFIG_HOME": CONFIG})
+        return self.wireplumber
 
     def _xvfb(self, tela):
         # Xvfb picks a free display itself and tells us which: no race with other sessions.
@@ -97,15 +119,16 @@ class Sessao:
     def _pipewire(self):
         self.pipewire = self._iniciar("pipewire")
         if not esperar(lambda: os.path.exists(os.path.join(self.runtime, "pipewire-0"))):
-            raise RuntimeError("pipewire não subiu")
-        self.wireplumber = self._iniciar("wireplumber")
+            raise self._falhou("pipewire não subiu", "pipewire")
+        self.iniciar_wireplumber()
         subprocess.run(["pw-cli", "create-node", "adapter",
                         "{ factory.name=support.null-audio-sink node.name=teste-sink media.class=Audio/Sink "
                         "object.linger=true audio.position=[FL FR] }"],
                        env=self.env, check=True, capture_output=True, timeout=10)
         # WirePlumber is ready once it has made our sink the default.
-        if not esperar(lambda: "teste-sink" in self.rodar("wpctl", "inspect", "@DEFAULT_AUDIO_SINK@").stdout):
-            raise RuntimeError("o sink padrão não apareceu")
+        if not esperar(lambda: "teste-sink" in self.rodar("wpctl", "inspect", "@DEFAULT_AUDIO_SINK@").stdout,
+                       segundos=30):
+            raise self._falhou("o sink padrão não apareceu", "wireplumber", "pipewire")
 
     def rodar(self, *cmd, timeout=10):
         return subprocess.run(cmd, env=self.env, capture_output=True, text=True, timeout=timeout)

@@ -5,11 +5,23 @@
 
 #include <cerrno>
 #include <cstdlib>
+
+#ifdef __SANITIZE_ADDRESS__
+#include <sanitizer/lsan_interface.h>
+#endif
 #include <cstring>
 
 namespace escuta {
 
 namespace {
+
+// _Exit skips the leak check a sanitized build makes at exit: make it here.
+void conferirVazamentos() {
+#ifdef __SANITIZE_ADDRESS__
+  __lsan_do_leak_check();
+#endif
+}
+
 // The kernel may take a large block in pieces; a piece after a partial write
 // or an interrupted call is still the same block.
 int escreverTudo(int fd, std::string_view bytes) {
@@ -32,7 +44,10 @@ Escrita ProcessoPosix::escreverSaida(std::string_view bytes) {
   return {Escrita::falhou, std::strerror(erro)};
 }
 
-void ProcessoPosix::encerrar(int status) { std::_Exit(status); }
+void ProcessoPosix::encerrar(int status) {
+  conferirVazamentos();
+  std::_Exit(status);
+}
 
 // Only reached when SIGPIPE was blocked on the writing thread: deliver it now.
 void ProcessoPosix::encerrarPorPipeQuebrado() {

@@ -5,9 +5,21 @@
 #include <cerrno>
 #include <cstdlib>
 
+#ifdef __SANITIZE_ADDRESS__
+#include <sanitizer/lsan_interface.h>
+#endif
+
 namespace rosto {
 
 namespace {
+
+// _Exit skips the leak check a sanitized build makes at exit: make it here.
+void conferirVazamentos() {
+#ifdef __SANITIZE_ADDRESS__
+  __lsan_do_leak_check();
+#endif
+}
+
 // One write call as far as the kernel allows; the rest only after a partial
 // write or an interrupted call. Failures are not examined.
 void escreverTudo(int fd, std::string_view bytes) {
@@ -22,6 +34,9 @@ void escreverTudo(int fd, std::string_view bytes) {
 
 void TerminalPosix::escreverSaida(std::string_view bytes) { escreverTudo(STDOUT_FILENO, bytes); }
 void TerminalPosix::escreverErro(std::string_view bytes) { escreverTudo(STDERR_FILENO, bytes); }
-void TerminalPosix::encerrar(int status) { std::_Exit(status); }
+void TerminalPosix::encerrar(int status) {
+  conferirVazamentos();
+  std::_Exit(status);
+}
 
 }  // namespace rosto
