@@ -116,14 +116,17 @@ bool Decodificador::saltarSeVale(int64_t pts) {
   // A keyframe whose decode time is at most pts − atraso_ shows at or before pts.
   const int k = av_index_search_timestamp(s, pts - atraso_, AVSEEK_FLAG_BACKWARD);
   if (k < 0) return false;
+  // The entry lives in the stream's index, which seeking may grow and move:
+  // keep its time, never the pointer.
   const AVIndexEntry* entrada = avformat_index_get_entry(s, k);
   if (!entrada || entrada->timestamp <= ultimoLido_) return false;
+  const int64_t chave = entrada->timestamp;
   // The demuxer finds the keyframe for a presentation time itself; index
   // times are its own business (decode times, edit-list shifts).
   if (avformat_seek_file(formato_, fluxo_, INT64_MIN, pts, pts, 0) < 0) return false;
   esvaziar();
   saltou_ = true;
-  ultimoLido_ = entrada->timestamp;
+  ultimoLido_ = chave;
   return true;
 }
 
