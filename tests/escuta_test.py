@@ -1,6 +1,7 @@
 #!/usr/bin/python3
 """escuta end to end: the real binary in a private PipeWire session and Xvfb."""
 import json
+import math
 import os
 import subprocess
 import sys
@@ -178,6 +179,141 @@ class CapturaDeSom(unittest.TestCase):
             self.assertTrue(c.nao_adianta(48000, 2), args)
             dados = c.parar()
             self.assertEqual(max(abs(x) for x in floats(dados)), 0.0)
+
+
+def nivel_db(amostras):
+    return 20 * math.log10(math.sqrt(sum(x * x for x in amostras) / max(1, len(amostras))) + 1e-12)
+
+
+def tom_no_centro(frequencia, segundos=30):
+    """A 5.1 program with sound on its centre channel only."""
+    caminho = os.path.join(TONS, f"centro-{frequencia}.wav")
+    if not os.path.exists(caminho):
+        subprocess.run(["ffmpeg", "-nostdin", "-v", "error", "-y", "-f", "lavfi", "-i",
+                        f"sine=f={frequencia}:d={segundos}", "-af", "pan=5.1|FC=c0", caminho], check=True)
+    return caminho
+
+
+SEIS_CANAIS = ("--channel-map", "FL,FR,FC,LFE,RL,RR")
+
+
+class Dispositivos(unittest.TestCase):
+    """Whatever device programs play to, and whatever its layout, escuta hears
+    them as the requested channels, mixed as speakers would."""
+
+    def setUp(self):
+        self.s = Sessao(tela="800x600")
+        self.addCleanup(self.s.fechar)
+
+    def ouvir(self, captura, segundos=1.0):
+        marca = len(captura.dados)
+        captura.esperar_audio(segundos + 0.5, desde=marca)
+        amostras = floats(captura.dados[marca:])[-int(48000 * segundos) * 2:]
+        return amostras[0::2], amostras[1::2]
+
+    def test_dispositivo_51_centro_e_estereo_equilibrados(self):
+        self.s.tornar_padrao(self.s.criar_sink("sala-51", ["FL", "FR", "FC", "LFE", "RL", "RR"]))
+        for args in ([], ["--excluir-app", "ninguem"]):
+            with self.subTest(args):
+                centro = self.s.tocar("centro", tom_no_centro(440), *SEIS_CANAIS)
+                c = Captura(self.s, *args)
+                self.assertEqual(c.esperar_pronto(), PRONTO)
+                esperar(lambda: "centro" in self.s.rodar("pw-cli", "ls", "Node").stdout)
+                esquerda, direita = self.ouvir(c)
+                self.assertGreater(nivel_db(esquerda), -40)
+                self.assertAlmostEqual(nivel_db(esquerda), nivel_db(direita), delta=1.0)
+                centro.terminate()
+                centro.wait()
+                estereo = self.s.tocar("estereo", tom(440))
+                esperar(lambda: "estereo" in self.s.rodar("pw-cli", "ls", "Node").stdout)
+                esquerda, direita = self.ouvir(c)
+                estereo.terminate()
+                estereo.wait()
+                c.parar()
+                self.assertGreater(nivel_db(esquerda), -40)
+                self.assertAlmostEqual(nivel_db(esquerda), nivel_db(direita), delta=1.0)
+
+    def test_programa_em_outro_dispositivo_e_ouvido(self):
+        self.s.criar_sink("fones", ["FL", "FR"])
+        self.s.tocar("preso", tom(440), "--target", "fones", "-P", "{ node.dont-reconnect=true }")
+        esperar(lambda: "preso" in self.s.rodar("pw-cli", "ls", "Node").stdout)
+        c = Captura(self.s)
+        self.assertEqual(c.esperar_pronto(), PRONTO)
+        c.esperar_audio(1.5)
+        p = c.potencias(48000, 2, (440, 1000))
+        c.parar()
+        self.assertGreater(p[440], 1e-4)
+        self.assertGreater(p[440], 1000 * p[1000])
+
+    def test_troca_do_dispositivo_padrao_nao_perde_nada(self):
+        self.s.tocar("continuo", tom(440))
+        esperar(lambda: "continuo" in self.s.rodar("pw-cli", "ls", "Node").stdout)
+        c = Captura(self.s)
+        self.assertEqual(c.esperar_pronto(), PRONTO)
+        c.esperar_audio(1)
+        marca = len(c.dados)
+        self.s.tornar_padrao(self.s.criar_sink("novo", ["FL", "FR"]))
+        c.esperar_audio(2, desde=marca)
+        esquerda = floats(c.dados[marca:])[0::2]
+        c.parar()
+        # Every 20 ms across the switch still holds the tone: no gap, no burst.
+        blocos = [esquerda[k:k + 960] for k in range(0, len(esquerda) - 960, 960)]
+        niveis = [nivel_db(b) for b in blocos]
+        self.assertGreater(min(niveis), nivel_db(esquerda) - 3, niveis)
+        self.assertLess(max(niveis), nivel_db(esquerda) + 3, niveis)
+
+
+class ClientesReais(unittest.TestCase):
+    """The ways Linux programs play sound: native PipeWire, the PulseAudio
+    protocol (paplay, SDL's ffplay, GStreamer's pulsesink), ALSA (aplay) and
+    GStreamer's pipewiresink. Each is listed once and left out by its id."""
+
+    FREQ = {"nativo": 2000, "pacat": 600, "aplay": 900, "gst-launch-1.0": 1100, "ffplay": 1500}
+
+    def tocar_todos(self, s):
+        tons = {nome: os.path.join(TONS, f"{nome}.wav") for nome in ("pacat", "aplay")}
+        for nome, caminho in tons.items():
+            gerar_tom(caminho, self.FREQ[nome], 60)
+        return {
+            "nativo": s.tocar("nativo", tom(self.FREQ["nativo"], 60)),
+            "pacat": s.iniciar("paplay", "--client-name=Rádio Pulse", tons["pacat"]),
+            "aplay": s.iniciar("aplay", "-q", tons["aplay"]),
+            "gst-launch-1.0": s.iniciar("gst-launch-1.0", "-q", "audiotestsrc", f"freq={self.FREQ['gst-launch-1.0']}",
+                                        "volume=0.125", "!", "audioconvert", "!", "pulsesink"),
+            "gst-pipewire": s.iniciar("gst-launch-1.0", "-q", "audiotestsrc", "freq=1700", "volume=0.125", "!",
+                                      "audioconvert", "!", "pipewiresink"),
+            "ffplay": s.iniciar("ffplay", "-nodisp", "-autoexit", "-loglevel", "error", "-f", "lavfi",
+                                f"sine=f={self.FREQ['ffplay']}:d=60"),
+        }
+
+    def test_listados_uma_vez_e_excluidos_pelo_id(self):
+        with Sessao(tela="800x600", pulse=True) as s:
+            tocadores = self.tocar_todos(s)
+            # Every program has a playback stream before anything is measured.
+            esperar(lambda: s.rodar("pw-cli", "ls", "Node").stdout.count("Stream/Output/Audio") >= 6, segundos=20)
+            p = s.escuta("--listar")
+            saida, _ = p.communicate(timeout=20)
+            aplicativos = json.loads(saida)["aplicativos"]
+            pids = [a["pid"] for a in aplicativos]
+            self.assertEqual(len(pids), len(set(pids)), aplicativos)  # one entry per process
+            self.assertFalse([a for a in aplicativos if a["id"] in ("pipewire", "pipewire-pulse", "wireplumber")])
+            por_pid = {a["pid"]: a for a in aplicativos}
+            for nome, tocador in tocadores.items():
+                self.assertIn(tocador.pid, por_pid, (nome, aplicativos))
+            self.assertEqual(por_pid[tocadores["pacat"].pid]["nome"], "Rádio Pulse")
+            for nome in ("nativo", "pacat", "aplay", "gst-launch-1.0", "ffplay"):
+                with self.subTest(nome):
+                    id_ = por_pid[tocadores[nome].pid]["id"]
+                    c = Captura(s, "--excluir-app", id_)
+                    self.assertEqual(c.esperar_pronto(), PRONTO)
+                    c.esperar_audio(1.5)
+                    potencias = c.potencias(48000, 2, list(self.FREQ.values()))
+                    c.parar()
+                    for outro, f in self.FREQ.items():
+                        if outro == nome:
+                            self.assertLess(potencias[f], 1e-7, potencias)
+                        else:
+                            self.assertGreater(potencias[f], 1e-4, (outro, potencias))
 
 
 class Falhas(unittest.TestCase):

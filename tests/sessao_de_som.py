@@ -46,7 +46,7 @@ def floats(dados):
 
 
 class Sessao:
-    def __init__(self, tela=None, pipewire=True):
+    def __init__(self, tela=None, pipewire=True, pulse=False):
         self.pasta = tempfile.mkdtemp(prefix="escuta-sessao-")
         self.runtime = os.path.join(self.pasta, "run")
         os.mkdir(self.runtime, 0o700)
@@ -62,6 +62,8 @@ class Sessao:
             if pipewire:
                 self._dbus()
                 self._pipewire()
+            if pulse:
+                self._pulse()
         except BaseException:
             self.fechar()
             raise
@@ -129,6 +131,37 @@ class Sessao:
         if not esperar(lambda: "teste-sink" in self.rodar("wpctl", "inspect", "@DEFAULT_AUDIO_SINK@").stdout,
                        segundos=30):
             raise self._falhou("o sink padrão não apareceu", "wireplumber", "pipewire")
+
+    def _pulse(self):
+        """PulseAudio's protocol, as desktops serve it, for paplay, SDL, GStreamer's pulsesink..."""
+        self._iniciar("pipewire-pulse")
+        if not esperar(lambda: os.path.exists(os.path.join(self.runtime, "pulse", "native"))):
+            raise self._falhou("pipewire-pulse não subiu", "pipewire-pulse")
+
+    def criar_sink(self, nome, posicoes):
+        """A null device with the given speaker positions; gives its node id."""
+        subprocess.run(["pw-cli", "create-node", "adapter",
+                        f"{{ factory.name=support.null-audio-sink node.name={nome} media.class=Audio/Sink "
+                        f"object.linger=true audio.position=[{' '.join(posicoes)}] }}"],
+                       env=self.env, check=True, capture_output=True, timeout=10)
+        ids = []
+        esperar(lambda: ids.append(self.id_do_no(nome)) or ids[-1] is not None)
+        return ids[-1]
+
+    def id_do_no(self, nome):
+        for linha in ("\n" + self.rodar("pw-cli", "ls", "Node").stdout).split("\n\tid ")[1:]:
+            if f'node.name = "{nome}"' in linha:
+                return int(linha.split(",")[0])
+        return None
+
+    def tornar_padrao(self, no):
+        self.rodar("wpctl", "set-default", str(no))
+        if not esperar(lambda: f"id {no}," in self.rodar("wpctl", "inspect", "@DEFAULT_AUDIO_SINK@").stdout):
+            raise RuntimeError(f"o nó {no} não virou o padrão")
+
+    def iniciar(self, *cmd):
+        """Any program, in this session."""
+        return self._iniciar(*cmd)
 
     def rodar(self, *cmd, timeout=10):
         return subprocess.run(cmd, env=self.env, capture_output=True, text=True, timeout=timeout)

@@ -1,5 +1,7 @@
 #include "escuta/linux/aplicativos.h"
 
+#include <algorithm>
+
 namespace escuta {
 
 namespace {
@@ -24,9 +26,20 @@ std::string identidade(const Propriedades& p) {
   return {};
 }
 
-bool ehDoGerenciador(const ClienteDoGrafo& c) {
-  return valorDe(c.props, "wireplumber.daemon") == "true" ||
-         valorDe(c.props, "application.name") == "pipewire-media-session";
+// The session manager, and the sound server's own connections (pipewire-pulse
+// is the pipewire binary under another configuration).
+bool ehDoServidor(const ClienteDoGrafo& c) {
+  if (valorDe(c.props, "wireplumber.daemon") == "true") return true;
+  for (const char* chave : {"application.name", "application.process.binary"}) {
+    const std::string v = valorDe(c.props, chave);
+    if (v == "pipewire" || v == "pipewire-pulse" || v == "wireplumber" || v == "pipewire-media-session") return true;
+  }
+  return false;
+}
+
+void completar(Aplicativo& primeiro, const Aplicativo& outro) {
+  if (primeiro.id.empty()) primeiro.id = outro.id;
+  if (primeiro.nome.empty()) primeiro.nome = outro.nome;
 }
 
 }  // namespace
@@ -40,13 +53,22 @@ std::string identidadeDoNo(const Grafo& grafo, const NoDoGrafo& no) {
   return identidade(p);
 }
 
+int32_t pidDe(const ClienteDoGrafo& cliente) {
+  return static_cast<int32_t>(numeroDe(cliente.props, "application.process.id").value_or(0));
+}
+
 std::vector<Aplicativo> aplicativosDe(const Grafo& grafo, int32_t meuPid) {
   std::vector<Aplicativo> aplicativos;
   for (const ClienteDoGrafo& c : grafo.clientes) {
-    if (ehDoGerenciador(c) || numeroDe(c.props, "pipewire.sec.pid") == static_cast<uint32_t>(meuPid)) continue;
+    if (ehDoServidor(c) || numeroDe(c.props, "pipewire.sec.pid") == static_cast<uint32_t>(meuPid)) continue;
     const Propriedades p = daIdentidade(grafo, c);
-    const int32_t pid = static_cast<int32_t>(numeroDe(p, "application.process.id").value_or(0));
-    aplicativos.push_back({identidade(p), valorDe(p, "application.name"), pid});
+    const Aplicativo a{identidade(p), valorDe(p, "application.name"), pidDe(c)};
+    auto mesmo = std::find_if(aplicativos.begin(), aplicativos.end(),
+                              [&](const Aplicativo& x) { return a.pid != 0 && x.pid == a.pid; });
+    if (mesmo != aplicativos.end())
+      completar(*mesmo, a);
+    else
+      aplicativos.push_back(a);
   }
   return aplicativos;
 }

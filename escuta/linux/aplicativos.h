@@ -13,9 +13,14 @@ namespace escuta {
 // client has no application.id, speak for the client (pw-play -P, say).
 std::string identidadeDoNo(const Grafo& grafo, const NoDoGrafo& no);
 
-// Every client except the session manager's own and the one with pid `meuPid`
-// (this very listing), in registry order.
+// One entry per running process, in the order its first connection appeared
+// (a PulseAudio program often opens two), leaving out the sound server's own
+// processes and the one with pid `meuPid` (this very listing). The name is
+// the first the program gave itself; connections without a pid stand alone.
 std::vector<Aplicativo> aplicativosDe(const Grafo& grafo, int32_t meuPid);
+
+// The process a client belongs to, as it reported itself; 0 when unknown.
+int32_t pidDe(const ClienteDoGrafo& cliente);
 
 // Audio playback streams of applications: not filters or loopbacks.
 bool ehReproducaoDeAplicativo(const NoDoGrafo& no);

@@ -28,6 +28,35 @@ TEST(Aplicativos, IdentidadeEmOrdemDePreferencia) {
   EXPECT_EQ(a[3].pid, 0);
 }
 
+TEST(Aplicativos, UmPorProcessoNaOrdemEmQueApareceu) {
+  Grafo g;
+  g.clientes = {cliente(1, {{"application.process.binary", "ffplay"}, {"application.process.id", "500"}}),
+                cliente(2, {{"application.process.binary", "paplay"}, {"application.process.id", "501"},
+                            {"application.name", "Rádio"}}),
+                cliente(3, {{"application.process.binary", "ffplay"}, {"application.process.id", "500"},
+                            {"application.name", "SDL Application"}}),
+                cliente(4, {{"application.process.binary", "sem-pid"}}),
+                cliente(5, {{"application.process.binary", "sem-pid"}})};
+  const std::vector<Aplicativo> a = aplicativosDe(g, 1);
+  ASSERT_EQ(a.size(), 4u);
+  EXPECT_EQ((std::vector<std::string>{a[0].id, a[0].nome}), (std::vector<std::string>{"ffplay", "SDL Application"}));
+  EXPECT_EQ(a[0].pid, 500);
+  EXPECT_EQ(a[1].nome, "Rádio");
+  EXPECT_EQ(a[2].id, "sem-pid");  // no pid: nothing to tell two processes apart
+  EXPECT_EQ(a[3].id, "sem-pid");
+}
+
+TEST(Aplicativos, OServidorDeSomNaoEAplicativo) {
+  Grafo g;
+  g.clientes = {cliente(1, {{"application.name", "pipewire"}, {"application.process.binary", "pipewire"}}),
+                cliente(2, {{"application.name", "pipewire-pulse"}, {"application.process.binary", "pipewire"}}),
+                cliente(3, {{"application.name", "WirePlumber [export]"}, {"application.process.binary", "wireplumber"}}),
+                cliente(4, {{"application.name", "mpv"}, {"application.process.binary", "mpv"}})};
+  const std::vector<Aplicativo> a = aplicativosDe(g, 1);
+  ASSERT_EQ(a.size(), 1u);
+  EXPECT_EQ(a[0].id, "mpv");
+}
+
 TEST(Aplicativos, GerenciadorEEstaListagemFicamDeFora) {
   Grafo g;
   g.clientes = {cliente(1, {{"application.name", "WirePlumber"}, {"wireplumber.daemon", "true"}}),

@@ -51,7 +51,10 @@ class FluxoPipeWire : public Fluxo {
         delegado_(delegado),
         folga_(static_cast<size_t>(std::max<int64_t>(0, configuracao.taxa)) *
                static_cast<size_t>(std::max<int64_t>(0, configuracao.canais)) * 4 * kSegundosDeFolga) {
-    for (const Aplicativo& a : filtro.excluidos) excluidos_.push_back(a.id);
+    for (const Aplicativo& a : filtro.excluidos) {
+      excluidos_.push_back(a.id);
+      if (a.pid != 0) pidsExcluidos_.push_back(a.pid);
+    }
   }
 
   ~FluxoPipeWire() override {
@@ -59,7 +62,9 @@ class FluxoPipeWire : public Fluxo {
     {
       ConexaoPipeWire::Trava trava(*conexao_);
       for (auto& [_, proxy] : ligacoes_) pw_proxy_destroy(proxy);
-      if (prazo_) pw_loop_destroy_source(pw_thread_loop_get_loop(conexao_->laco()), prazo_);
+      pw_loop* laco = pw_thread_loop_get_loop(conexao_->laco());
+      if (prazo_) pw_loop_destroy_source(laco, prazo_);
+      if (reconexao_) pw_loop_destroy_source(laco, reconexao_);
       if (fluxo_) pw_stream_destroy(fluxo_);
     }
     conexao_.reset();
@@ -90,6 +95,9 @@ class FluxoPipeWire : public Fluxo {
 
  private:
   std::optional<Erro> conectar();
+  std::optional<Erro> conectarFluxo();
+  void agendarReconexao();
+  void reconectar();
   void armarPrazo();
   void religar();
   void concluir(std::optional<Erro> erro);
@@ -97,18 +105,19 @@ class FluxoPipeWire : public Fluxo {
   void processar();
   static void aoMudarEstado(void* dados, pw_stream_state, pw_stream_state estado, const char* erro);
 
-  bool comExclusao() const { return !excluidos_.empty(); }
-
   ConfiguracaoDoFluxo configuracao_;
   DelegadoDoFluxo& delegado_;
   const size_t folga_;  // bytes the reader may fall behind
   std::vector<std::string> excluidos_;
+  std::vector<int32_t> pidsExcluidos_;  // every connection of an excluded process
   SaidaDoFluxo* saida_ = nullptr;
   FilaSerialLinux* fila_ = nullptr;
   std::unique_ptr<ConexaoPipeWire> conexao_;
   pw_stream* fluxo_ = nullptr;
   spa_hook ouvinte_{};
   spa_source* prazo_ = nullptr;
+  spa_source* reconexao_ = nullptr;
+  bool reconectando_ = false;
   std::function<void(std::optional<Erro>)> conclusao_;
   bool conectado_ = false;
   bool iniciado_ = false;
@@ -118,8 +127,11 @@ class FluxoPipeWire : public Fluxo {
 std::optional<Erro> FluxoPipeWire::conectar() {
   pw_properties* props = pw_properties_new(PW_KEY_MEDIA_TYPE, "Audio", PW_KEY_MEDIA_CATEGORY, "Capture",
                                            PW_KEY_NODE_NAME, "escuta", PW_KEY_APP_NAME, "escuta", nullptr);
-  // Fed only by the links made here, which outlive a session manager's
-  // restart; kept running, in silence, when nothing is linked.
+  // Fed only by the links made here, from every program's playback streams
+  // whatever device they play to (so a program kept on another device, or a
+  // change of the default device, loses nothing, and a filter's re-emitted
+  // sound is never heard twice); the links outlive a session manager's
+  // restart. Kept running, in silence, when nothing is linked.
   pw_properties_set(props, PW_KEY_NODE_AUTOCONNECT, "false");
   pw_properties_set(props, "node.always-process", "true");
   pw_properties_set(props, "node.want-driver", "true");
@@ -133,21 +145,49 @@ std::optional<Erro> FluxoPipeWire::conectar() {
     return e;
   }();
   pw_stream_add_listener(fluxo_, &ouvinte_, &eventos, this);
+  return conectarFluxo();
+}
+
+std::optional<Erro> FluxoPipeWire::conectarFluxo() {
   spa_audio_info_raw info{};
   info.format = SPA_AUDIO_FORMAT_F32_LE;
   info.rate = static_cast<uint32_t>(configuracao_.taxa);
   info.channels = static_cast<uint32_t>(configuracao_.canais);
   posicoesPara(info.channels, info.position);
-  uint8_t memoria[1024];
+  // The session manager gives the node ports for its widest format and the
+  // stream delivers the first: PipeWire's channel mixer folds every position
+  // into the requested layout (centre to both sides, surrounds to their side).
+  spa_audio_info_raw portas = info;
+  portas.channels = posicoesDasPortas(info.channels, portas.position);
+  uint8_t memoria[2048];
   spa_pod_builder construtor{};
   spa_pod_builder_init(&construtor, memoria, sizeof memoria);
-  const spa_pod* parametros[1] = {spa_format_audio_raw_build(&construtor, SPA_PARAM_EnumFormat, &info)};
+  const spa_pod* parametros[2] = {spa_format_audio_raw_build(&construtor, SPA_PARAM_EnumFormat, &info),
+                                  spa_format_audio_raw_build(&construtor, SPA_PARAM_EnumFormat, &portas)};
   // No RT_PROCESS: samples are copied on the loop's thread, never in the real-time one.
   const auto flags = static_cast<pw_stream_flags>(PW_STREAM_FLAG_MAP_BUFFERS);
-  const int r = pw_stream_connect(fluxo_, PW_DIRECTION_INPUT, PW_ID_ANY, flags, parametros, 1);
+  const int r = pw_stream_connect(fluxo_, PW_DIRECTION_INPUT, PW_ID_ANY, flags, parametros, 2);
   if (r < 0) return Erro{std::string("pw_stream_connect: ") + std::strerror(-r)};
   conectado_ = true;
   return std::nullopt;
+}
+
+// Not from inside the state callback: the stream is not to be torn down there.
+void FluxoPipeWire::agendarReconexao() {
+  pw_loop* laco = pw_thread_loop_get_loop(conexao_->laco());
+  if (!reconexao_)
+    reconexao_ = pw_loop_add_timer(laco, [](void* dados, uint64_t) { static_cast<FluxoPipeWire*>(dados)->reconectar(); },
+                                   this);
+  timespec logo{0, 1};
+  pw_loop_update_timer(laco, reconexao_, &logo, nullptr, false);
+}
+
+void FluxoPipeWire::reconectar() {
+  reconectando_ = true;
+  for (auto& [_, proxy] : ligacoes_) pw_proxy_destroy(proxy);
+  ligacoes_.clear();
+  pw_stream_disconnect(fluxo_);
+  if (std::optional<Erro> e = conectarFluxo()) falhou(e->descricao);
 }
 
 void FluxoPipeWire::armarPrazo() {
@@ -180,6 +220,7 @@ void FluxoPipeWire::aoMudarEstado(void* dados, pw_stream_state, pw_stream_state 
   auto* f = static_cast<FluxoPipeWire*>(dados);
   switch (estado) {
     case PW_STREAM_STATE_STREAMING:
+      f->reconectando_ = false;
       if (!f->iniciado_) {
         f->iniciado_ = true;
         f->concluir(std::nullopt);
@@ -187,12 +228,16 @@ void FluxoPipeWire::aoMudarEstado(void* dados, pw_stream_state, pw_stream_state 
       break;
     case PW_STREAM_STATE_PAUSED:
       f->religar();
+      // A session manager that reconfigures our ports (after its restart,
+      // say) leaves the node suspended, and nothing would wake it: a new node
+      // takes its place.
+      if (f->iniciado_ && !f->reconectando_) f->agendarReconexao();
       break;
     case PW_STREAM_STATE_ERROR:
       f->falhou(erro ? erro : "erro no fluxo do PipeWire");
       break;
     case PW_STREAM_STATE_UNCONNECTED:
-      if (f->conectado_) f->falhou("o fluxo do PipeWire foi desconectado");
+      if (f->conectado_ && !f->reconectando_) f->falhou("o fluxo do PipeWire foi desconectado");
       break;
     default:
       break;
@@ -226,8 +271,7 @@ void FluxoPipeWire::religar() {
   if (!fluxo_) return;
   const uint32_t no = pw_stream_get_node_id(fluxo_);
   if (no == SPA_ID_INVALID) return;
-  const std::vector<Ligacao> desejadas = comExclusao() ? ligacoesDesejadas(conexao_->grafo(), no, excluidos_)
-                                                       : ligacoesDoMonitor(conexao_->grafo(), no);
+  const std::vector<Ligacao> desejadas = ligacoesDesejadas(conexao_->grafo(), no, excluidos_, pidsExcluidos_);
   for (auto it = ligacoes_.begin(); it != ligacoes_.end();) {
     if (std::binary_search(desejadas.begin(), desejadas.end(), it->first)) {
       ++it;

@@ -67,7 +67,6 @@ Resultado<std::unique_ptr<ConexaoPipeWire>> ConexaoPipeWire::abrir() {
 ConexaoPipeWire::~ConexaoPipeWire() {
   if (laco_) pw_thread_loop_stop(laco_);
   for (Vinculo& v : vinculos_) pw_proxy_destroy(v.proxy);
-  if (metadado_) pw_proxy_destroy(metadado_);
   if (registro_) pw_proxy_destroy(reinterpret_cast<pw_proxy*>(registro_));
   if (nucleo_) pw_core_disconnect(nucleo_);
   if (contexto_) pw_context_destroy(contexto_);
@@ -109,20 +108,6 @@ void ConexaoPipeWire::global(void* dados, uint32_t id, uint32_t, const char* tip
     c->mudou();
     return;
   }
-  if (t == PW_TYPE_INTERFACE_Metadata && !c->metadado_ && props &&
-      valorDe(propriedadesDe(props), "metadata.name") == "default") {
-    static const pw_metadata_events eventos = [] {
-      pw_metadata_events e{};
-      e.version = PW_VERSION_METADATA_EVENTS;
-      e.property = &ConexaoPipeWire::propriedadeDoMetadado;
-      return e;
-    }();
-    c->metadado_ = static_cast<pw_proxy*>(pw_registry_bind(c->registro_, id, tipo, PW_VERSION_METADATA, 0));
-    c->idDoMetadado_ = id;
-    if (c->metadado_)
-      pw_metadata_add_listener(reinterpret_cast<pw_metadata*>(c->metadado_), &c->ouvinteDoMetadado_, &eventos, c);
-    return;
-  }
   const bool ehCliente = t == PW_TYPE_INTERFACE_Client;
   if (!ehCliente && t != PW_TYPE_INTERFACE_Node) return;
   // Registry globals carry few properties; the bound object's info has them all.
@@ -155,11 +140,6 @@ void ConexaoPipeWire::global(void* dados, uint32_t id, uint32_t, const char* tip
 
 void ConexaoPipeWire::globalRemovido(void* dados, uint32_t id) {
   auto* c = static_cast<ConexaoPipeWire*>(dados);
-  if (c->metadado_ && id == c->idDoMetadado_) {
-    // The session manager restarts; its new metadata will be bound when it appears.
-    pw_proxy_destroy(c->metadado_);
-    c->metadado_ = nullptr;
-  }
   removerId(c->grafo_.clientes, id);
   removerId(c->grafo_.nos, id);
   removerId(c->grafo_.portas, id);
@@ -186,22 +166,6 @@ void ConexaoPipeWire::atualizar(uint32_t id, bool ehCliente, const spa_dict* pro
 
 void ConexaoPipeWire::mudou() {
   if (aoMudar) aoMudar();
-}
-
-// default.audio.sink holds {"name":"<node.name>"}.
-int ConexaoPipeWire::propriedadeDoMetadado(void* dados, uint32_t sujeito, const char* chave, const char*,
-                                           const char* valor) {
-  auto* c = static_cast<ConexaoPipeWire*>(dados);
-  if (sujeito != PW_ID_CORE || !chave || std::strcmp(chave, "default.audio.sink") != 0) return 0;
-  std::string nome;
-  const std::string json = valor ? valor : "";
-  const size_t k = json.find("\"name\"");
-  const size_t abre = k == std::string::npos ? k : json.find('"', json.find(':', k) + 1);
-  const size_t fecha = abre == std::string::npos ? abre : json.find('"', abre + 1);
-  if (fecha != std::string::npos) nome = json.substr(abre + 1, fecha - abre - 1);
-  c->grafo_.sinkPadrao = nome;
-  c->mudou();
-  return 0;
 }
 
 void ConexaoPipeWire::infoDoCliente(void* dados, const pw_client_info* info) {

@@ -2,7 +2,6 @@
 // A connection to the PipeWire daemon served by its own thread loop, and the
 // graph as the registry shows it. Callbacks run on the loop's thread with
 // its lock held; other threads take the lock through Trava.
-#include <pipewire/extensions/metadata.h>
 #include <pipewire/pipewire.h>
 
 #include <functional>
@@ -59,8 +58,6 @@ class ConexaoPipeWire {
   static void feito(void* dados, uint32_t id, int seq);
   static void infoDoCliente(void* dados, const pw_client_info* info);
   static void infoDoNo(void* dados, const pw_node_info* info);
-  static int propriedadeDoMetadado(void* dados, uint32_t sujeito, const char* chave, const char* tipo,
-                                   const char* valor);
   static void erro(void* dados, uint32_t id, int seq, int res, const char* mensagem);
   void atualizar(uint32_t id, bool ehCliente, const spa_dict* props);
   void mudou();
@@ -69,9 +66,7 @@ class ConexaoPipeWire {
   pw_context* contexto_ = nullptr;
   pw_core* nucleo_ = nullptr;
   pw_registry* registro_ = nullptr;
-  spa_hook ouvinteDoNucleo_{}, ouvinteDoRegistro_{}, ouvinteDoMetadado_{};
-  pw_proxy* metadado_ = nullptr;  // the "default" metadata: which sink is the default
-  uint32_t idDoMetadado_ = 0;
+  spa_hook ouvinteDoNucleo_{}, ouvinteDoRegistro_{};
   std::list<Vinculo> vinculos_;
   Grafo grafo_;
   int feitoAte_ = -1;

@@ -38,7 +38,6 @@ struct Grafo {
   std::vector<ClienteDoGrafo> clientes;
   std::vector<NoDoGrafo> nos;
   std::vector<PortaDoGrafo> portas;
-  std::string sinkPadrao;  // node.name of the default sink, from the "default" metadata
 
   const ClienteDoGrafo* cliente(uint32_t id) const;
   const NoDoGrafo* no(uint32_t id) const;

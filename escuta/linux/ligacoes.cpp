@@ -16,14 +16,22 @@ std::vector<const PortaDoGrafo*> portasDe(const Grafo& g, uint32_t no, bool said
   return portas;
 }
 
+std::vector<const PortaDoGrafo*> comCanal(const std::vector<const PortaDoGrafo*>& portas, const std::string& canal) {
+  std::vector<const PortaDoGrafo*> mesmos;
+  for (const PortaDoGrafo* p : portas)
+    if (p->canal == canal) mesmos.push_back(p);
+  return mesmos;
+}
+
 std::vector<const PortaDoGrafo*> destinos(const PortaDoGrafo& saida, size_t saidasDoNo,
                                          const std::vector<const PortaDoGrafo*>& entradas) {
-  std::vector<const PortaDoGrafo*> mesmos;
-  for (const PortaDoGrafo* e : entradas)
-    if (e->canal == saida.canal) mesmos.push_back(e);
-  if (!mesmos.empty()) return mesmos;
-  if (saida.canal == "MONO" || saidasDoNo == 1) return entradas;
+  if (auto mesmos = comCanal(entradas, saida.canal); !mesmos.empty()) return mesmos;
   if (entradas.size() == 1) return entradas;
+  if (saida.canal == "MONO" || saidasDoNo == 1) {
+    std::vector<const PortaDoGrafo*> par = comCanal(entradas, "FL");
+    for (const PortaDoGrafo* p : comCanal(entradas, "FR")) par.push_back(p);
+    return par.empty() ? entradas : par;
+  }
   return {entradas[saida.indice % entradas.size()]};
 }
 
@@ -33,29 +41,10 @@ void ligar(uint32_t no, const std::vector<const PortaDoGrafo*>& saidas, uint32_t
     for (const PortaDoGrafo* e : destinos(*s, saidas.size(), entradas)) ligacoes.push_back({no, s->id, captura, e->id});
 }
 
-const NoDoGrafo* sinkPadrao(const Grafo& g) {
-  const NoDoGrafo* primeiro = nullptr;
-  for (const NoDoGrafo& n : g.nos) {
-    if (valorDe(n.props, "media.class") != "Audio/Sink") continue;
-    if (!g.sinkPadrao.empty() && valorDe(n.props, "node.name") == g.sinkPadrao) return &n;
-    if (!primeiro) primeiro = &n;
-  }
-  return primeiro;
-}
-
 }  // namespace
 
-std::vector<Ligacao> ligacoesDoMonitor(const Grafo& grafo, uint32_t captura) {
-  std::vector<Ligacao> ligacoes;
-  const std::vector<const PortaDoGrafo*> entradas = portasDe(grafo, captura, false);
-  const NoDoGrafo* sink = sinkPadrao(grafo);
-  if (!sink || entradas.empty()) return ligacoes;
-  ligar(sink->id, portasDe(grafo, sink->id, true, true), captura, entradas, ligacoes);
-  std::sort(ligacoes.begin(), ligacoes.end());
-  return ligacoes;
-}
-
-std::vector<Ligacao> ligacoesDesejadas(const Grafo& grafo, uint32_t captura, const std::vector<std::string>& excluidos) {
+std::vector<Ligacao> ligacoesDesejadas(const Grafo& grafo, uint32_t captura, const std::vector<std::string>& excluidos,
+                                       const std::vector<int32_t>& pidsExcluidos) {
   std::vector<Ligacao> ligacoes;
   const std::vector<const PortaDoGrafo*> entradas = portasDe(grafo, captura, false);
   if (entradas.empty()) return ligacoes;
@@ -66,6 +55,8 @@ std::vector<Ligacao> ligacoesDesejadas(const Grafo& grafo, uint32_t captura, con
     if (dono && (!cliente || !cliente->completo)) continue;
     const std::string quem = identidadeDoNo(grafo, no);
     if (std::find(excluidos.begin(), excluidos.end(), quem) != excluidos.end()) continue;
+    const int32_t pid = cliente ? pidDe(*cliente) : 0;
+    if (pid != 0 && std::find(pidsExcluidos.begin(), pidsExcluidos.end(), pid) != pidsExcluidos.end()) continue;
     ligar(no.id, portasDe(grafo, no.id, true), captura, entradas, ligacoes);
   }
   std::sort(ligacoes.begin(), ligacoes.end());

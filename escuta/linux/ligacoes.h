@@ -13,16 +13,14 @@ struct Ligacao {
   auto operator<=>(const Ligacao&) const = default;
 };
 
-// Links from every application playback stream whose identity is not in
-// `excluidos` into the input ports of node `captura`, channel by channel:
-// same channel name; a mono side fans out to (or gathers from) every port
-// of the other; otherwise by port index. A stream is linked only once its
-// own and its client's full properties are known: until then its identity
-// is not. Sorted.
-std::vector<Ligacao> ligacoesDesejadas(const Grafo& grafo, uint32_t captura, const std::vector<std::string>& excluidos);
-
-// Links from the default sink's monitor ports (the first sink when no
-// default is known) into node `captura`, channel by channel as above.
-std::vector<Ligacao> ligacoesDoMonitor(const Grafo& grafo, uint32_t captura);
+// Links from every application playback stream, whatever device it plays
+// to, into the input ports of node `captura`, except the streams of the
+// identities in `excluidos` and of the processes in `pidsExcluidos`. Each
+// channel goes to the port of its own position; a mono channel to the front
+// pair, as a player does on stereo speakers; a channel with no named position
+// (AUX, UNK) by its index. A stream is linked only once its own and its
+// client's full properties are known: until then its identity is not. Sorted.
+std::vector<Ligacao> ligacoesDesejadas(const Grafo& grafo, uint32_t captura, const std::vector<std::string>& excluidos,
+                                       const std::vector<int32_t>& pidsExcluidos = {});
 
 }  // namespace escuta

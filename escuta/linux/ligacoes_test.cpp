@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace escuta {
 namespace {
 
@@ -74,19 +76,73 @@ TEST(Ligacoes, MonitoresESemEntradas) {
   EXPECT_TRUE(ligacoesDesejadas(semPortas.g, kCaptura, {}).empty());
 }
 
-TEST(Ligacoes, MonitorDoSinkPadrao) {
-  Cena c;
-  for (uint32_t sink : {200u, 300u}) {
-    c.g.nos.push_back({sink, {{"media.class", "Audio/Sink"}, {"node.name", "sink" + std::to_string(sink)}}, true});
-    c.g.portas.push_back({sink + 1, sink, false, false, "FL", 0});  // playback side: never linked
-    c.g.portas.push_back({sink + 2, sink, true, true, "FL", 0});
-    c.g.portas.push_back({sink + 3, sink, true, true, "FR", 1});
+// The capture node as it runs: a port for every speaker position.
+struct CenaCompleta : Cena {
+  static constexpr const char* kCanais[] = {"FL", "FR", "FC", "LFE", "RL", "RR", "SL", "SR", "RC"};
+  CenaCompleta() {
+    g.portas.clear();
+    for (uint32_t k = 0; k < 9; ++k) g.portas.push_back({101 + k, kCaptura, false, false, kCanais[k], k});
   }
-  EXPECT_EQ(ligacoesDoMonitor(c.g, kCaptura), (std::vector<Ligacao>{{200, 202, kCaptura, 101}, {200, 203, kCaptura, 102}}));
-  c.g.sinkPadrao = "sink300";
-  EXPECT_EQ(ligacoesDoMonitor(c.g, kCaptura), (std::vector<Ligacao>{{300, 302, kCaptura, 101}, {300, 303, kCaptura, 102}}));
-  Cena semSink;
-  EXPECT_TRUE(ligacoesDoMonitor(semSink.g, kCaptura).empty());
+  uint32_t porta(const std::string& canal) const {
+    for (const PortaDoGrafo& p : g.portas)
+      if (p.no == kCaptura && p.canal == canal) return p.id;
+    return 0;
+  }
+};
+
+TEST(Ligacoes, CadaCanalNaSuaPosicao) {
+  const std::vector<std::vector<std::string>> disposicoes = {
+      {"MONO"}, {"FL", "FR"}, {"FL", "FR", "FC", "LFE", "RL", "RR"}, {"FL", "FR", "FC", "LFE", "RL", "RR", "SL", "SR"}};
+  for (const auto& canais : disposicoes) {
+    CenaCompleta c;
+    c.tocador(1, 11, "a", canais);
+    std::vector<Ligacao> esperadas;
+    for (uint32_t k = 0; k < canais.size(); ++k) {
+      if (canais[k] == "MONO") {
+        // as a player does on stereo speakers: the same signal left and right
+        esperadas.push_back({11, 110, kCaptura, c.porta("FL")});
+        esperadas.push_back({11, 110, kCaptura, c.porta("FR")});
+      } else {
+        esperadas.push_back({11, 110 + k, kCaptura, c.porta(canais[k])});
+      }
+    }
+    std::sort(esperadas.begin(), esperadas.end());
+    EXPECT_EQ(ligacoesDesejadas(c.g, kCaptura, {}), esperadas) << canais.size() << " canais";
+  }
+}
+
+TEST(Ligacoes, CanaisSemPosicaoPorIndice) {
+  CenaCompleta c;
+  c.tocador(1, 11, "a", {"AUX0", "AUX1", "AUX2"});
+  EXPECT_EQ(ligacoesDesejadas(c.g, kCaptura, {}),
+            (std::vector<Ligacao>{{11, 110, kCaptura, 101}, {11, 111, kCaptura, 102}, {11, 112, kCaptura, 103}}));
+}
+
+// Whatever device they play to, only programs' streams are heard: never a
+// device's monitor (the same sound again) nor a filter's re-emitted stream.
+TEST(Ligacoes, SoFluxosDeProgramas) {
+  CenaCompleta c;
+  c.g.nos.push_back({200, {{"media.class", "Audio/Sink"}}, true});
+  c.g.portas.push_back({201, 200, true, true, "FL", 0});
+  c.g.nos.push_back({300, {{"media.class", "Stream/Output/Audio"}, {"node.link-group", "filtro"}}, true});
+  c.g.portas.push_back({301, 300, true, false, "FL", 0});
+  c.tocador(1, 11, "a", {"FL"});
+  c.g.nos.back().props["target.object"] = "outro-dispositivo";
+  EXPECT_EQ(ligacoesDesejadas(c.g, kCaptura, {}), (std::vector<Ligacao>{{11, 110, kCaptura, c.porta("FL")}}));
+}
+
+// A process with two connections is one application: excluding it by the
+// listing's entry leaves out both, whatever each connection calls itself.
+TEST(Ligacoes, ExclusaoPeloProcesso) {
+  Cena c;
+  c.tocador(1, 11, "ffplay", {"FL", "FR"});
+  c.tocador(2, 12, "SDL Application", {"FL", "FR"});
+  c.tocador(3, 13, "outro", {"FL", "FR"});
+  c.g.clientes[0].props["application.process.id"] = "500";
+  c.g.clientes[1].props["application.process.id"] = "500";
+  c.g.clientes[2].props["application.process.id"] = "501";
+  EXPECT_EQ(ligacoesDesejadas(c.g, kCaptura, {"ffplay"}, {500}),
+            (std::vector<Ligacao>{{13, 130, kCaptura, 101}, {13, 131, kCaptura, 102}}));
 }
 
 }  // namespace

@@ -27,4 +27,14 @@ void posicoesPara(uint32_t canais, uint32_t* posicoes) {
   for (uint32_t k = 0; k < canais; ++k) posicoes[k] = SPA_AUDIO_CHANNEL_AUX0 + k;
 }
 
+uint32_t posicoesDasPortas(uint32_t canais, uint32_t* posicoes) {
+  if (canais > 8) {
+    posicoesPara(canais, posicoes);
+    return canais;
+  }
+  posicoesPara(8, posicoes);
+  posicoes[8] = SPA_AUDIO_CHANNEL_RC;
+  return 9;
+}
+
 }  // namespace escuta
