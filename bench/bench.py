@@ -8,6 +8,7 @@ of a long capture, and whether a paused reader stalls other applications."""
 import math
 import os
 import resource
+import statistics
 import subprocess
 import sys
 import tempfile
@@ -17,7 +18,7 @@ import time
 RAIZ = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 BIN = os.path.join(sys.argv[1] if len(sys.argv) > 1 else os.path.join(RAIZ, "build"), "bin")
 sys.path.insert(0, os.path.join(RAIZ, "tests"))
-from sessao_de_som import Sessao, floats, gerar_tom  # noqa: E402
+from sessao_de_som import Sessao, esperar, floats, gerar_tom  # noqa: E402
 
 PASTA = tempfile.mkdtemp(prefix="rosto-bench-")
 FOTO = os.path.join(RAIZ, ".fotos", "grace_hopper.jpg")
@@ -140,9 +141,64 @@ def continuidade(amostras, taxa, frequencia):
 
 
 
+class Leitura:
+    """A capture's standard output read as it comes, with when each block arrived."""
+
+    def __init__(self, sessao, cmd):
+        self.p = subprocess.Popen(cmd, env=sessao.env, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        self.dados = bytearray()
+        self.chegadas = []  # (monotonic time, bytes so far)
+        self.t = threading.Thread(target=self._ler, daemon=True)
+        self.t.start()
+
+    def _ler(self):
+        while bloco := self.p.stdout.read1(1 << 16):
+            self.dados.extend(bloco)
+            self.chegadas.append((time.monotonic(), len(self.dados)))
+
+    def quando_chegou(self, byte):
+        return next(t for t, total in self.chegadas if total > byte)
+
+    def fechar(self):
+        self.p.kill()
+        self.p.wait()
+        self.t.join()
+
+
+def latencia(sessao, cmd, surto, vezes=7):
+    """Median time from starting a player of a tone burst to its first sample on the capture's output."""
+    leitura = Leitura(sessao, cmd)
+    esperar(lambda: len(leitura.dados) > 48000 * 8, segundos=20)
+    medidas = []
+    for _ in range(vezes):
+        desde = len(leitura.dados) // 8 * 8
+        inicio = time.monotonic()
+        subprocess.run(["pw-play", surto], env=sessao.env, check=True)
+        esperar(lambda: len(leitura.dados) > desde + 48000 * 8 // 2, segundos=10)
+        amostras = floats(bytes(leitura.dados[desde:]))
+        primeira = next((i for i, x in enumerate(amostras) if abs(x) > 0.01), None)
+        if primeira is not None:
+            medidas.append(leitura.quando_chegou(desde + primeira * 4) - inicio)
+        time.sleep(0.3)
+    leitura.fechar()
+    return statistics.median(medidas) if medidas else float("nan")
+
+
+def bench_latencia(escuta):
+    with Sessao(tela="800x600") as s:
+        surto = os.path.join(PASTA, "surto.wav")
+        gerar_tom(surto, 1000, 0.2)
+        record = latencia(s, ["pw-record", "-P", "{ stream.capture.sink=true }", "--format", "f32", "--rate", "48000",
+                              "--channels", "2", "-"], surto)
+        for nome, args in (("", []), (", with an exclusion", ["--excluir-app", "ninguem"])):
+            linha(f"latency, burst to stdout{nome} (ms)", latencia(s, [escuta, "--audio", *args], surto) * 1000,
+                  record * 1000, "ms", "<= pw-record")
+
+
 def bench_escuta():
     print("== escuta ==", flush=True)
     escuta = os.path.join(BIN, "escuta")
+    bench_latencia(escuta)
     with Sessao(tela="1920x1080") as s:
         tom = os.path.join(PASTA, "tom.wav")
         gerar_tom(tom, 997, 300)  # outlasts every capture below: its end would read as a gap
