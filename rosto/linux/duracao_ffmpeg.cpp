@@ -15,8 +15,8 @@ bool declarada(const AVFormatContext& f) {
 }
 
 // Demuxing only: packets carry their times, nothing needs decoding.
-double medir(const std::string& caminho, int fluxo) {
-  Resultado<Formato> aberto = abrirArquivo(caminho);
+double medir(const std::string& caminho, int fluxo, const Limites& limites) {
+  Resultado<Formato> aberto = abrirArquivo(caminho, limites);
   if (!aberto.ok()) return 0;
   AVFormatContext* f = aberto.valor().get();
   if (fluxo >= static_cast<int>(f->nb_streams)) return 0;
@@ -44,8 +44,8 @@ double medir(const std::string& caminho, int fluxo) {
 // Time zero is the stream's first frame. Most containers count their duration
 // from zero (so a stream starting late ends sooner); durations FFmpeg derived
 // from timestamps count from the file's start time instead.
-double duracaoDe(const AVFormatContext& formato, int fluxo, const std::string& caminho) {
-  if (!declarada(formato)) return medir(caminho, fluxo);
+double duracaoDe(const AVFormatContext& formato, int fluxo, const std::string& caminho, const Limites& limites) {
+  if (!declarada(formato)) return medir(caminho, fluxo, limites);
   const double declarado = static_cast<double>(formato.duration) / AV_TIME_BASE;
   const AVStream* s = formato.streams[fluxo];
   const double primeiro = s->start_time != AV_NOPTS_VALUE ? s->start_time * av_q2d(s->time_base) : 0.0;

@@ -48,7 +48,7 @@ class AtivoFFmpeg : public Ativo {
   }
 
   double duracao() override {
-    if (!duracao_) duracao_ = fluxo_ >= 0 ? duracaoDe(*formato_, fluxo_, caminho_) : 0.0;
+    if (!duracao_) duracao_ = fluxo_ >= 0 ? duracaoDe(*formato_, fluxo_, caminho_, limites_) : 0.0;
     return *duracao_;
   }
 
