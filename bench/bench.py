@@ -77,6 +77,16 @@ def bench_rosto():
                                ("E 720p 1 s GOPs --fps 0.5", e, "0.5", "<= 0.25")):
         linha(f"extraction {nome} (s)", extrair(v, fps), ffmpeg(v), "s", meta)
     rosto = os.path.join(BIN, "rosto")
+    # The whole run, detection included, against the full decode it cannot skip.
+    for nome, v, fps, meta in (("A 720p", a, "5", "<= 1.5"), ("B 1080p", b, "5", "<= 1.5"),
+                               ("E 720p 1 s GOPs --fps 0.5", e, "0.5", "<= 0.25")):
+        linha(f"whole run {nome} vs ffmpeg decode (s)", medir([rosto, v, "--fps", fps])[0], ffmpeg(v), "s", meta)
+    cpus = sorted(os.sched_getaffinity(0))
+    uma = medir(["taskset", "-c", str(cpus[0]), rosto, a])[0]
+    for n in (2, 4, 8):
+        if len(cpus) >= n:
+            lista = ",".join(map(str, cpus[:n]))
+            linha(f"whole run A on {n} CPUs vs on 1 (s)", medir(["taskset", "-c", lista, rosto, a])[0], uma, "s")
     laco = os.path.join(BIN, "bench_laco_opencv")
     if os.path.exists(laco):
         inteiro = medir([rosto, a])[0]
@@ -244,5 +254,8 @@ def bench_escuta():
 
 
 if __name__ == "__main__":
-    bench_rosto()
-    bench_escuta()
+    partes = os.environ.get("BENCH", "rosto escuta").split()  # BENCH=rosto for one tool only
+    if "rosto" in partes:
+        bench_rosto()
+    if "escuta" in partes:
+        bench_escuta()

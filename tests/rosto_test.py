@@ -116,6 +116,22 @@ class Rostos(ComClipes):
             self.assertAlmostEqual(r["x"], 0.43, delta=0.04)
 
 
+    def test_mesmos_bytes_com_uma_ou_todas_as_cpus(self):
+        # Faces of many sizes at once, so that every tile and the closer looks have work.
+        foto = os.path.join(FOTOS, "grace_hopper.jpg")
+        c = self.clipe("varios.mp4", "-loop", "1", "-i", foto, "-f", "lavfi", "-i", "color=c=gray:s=1280x720:r=30",
+                       "-filter_complex", "[0]split=3[a][b][c];[a]scale=-2:400[g];[b]scale=-2:90[m];"
+                       "[c]scale=-2:120[p];[1][g]overlay=x='50+200*t':y=100[x];[x][m]overlay=x=800:y=500[y];"
+                       "[y][p]overlay=x='1100-150*t':y=80:shortest=1",
+                       "-t", "2", "-pix_fmt", "yuv420p", "-c:v", "libx264")
+        todas = subprocess.run([ROSTO, c], capture_output=True, check=True).stdout
+        uma = subprocess.run(["taskset", "-c", str(min(os.sched_getaffinity(0))), ROSTO, c], capture_output=True,
+                             check=True).stdout
+        self.assertEqual(uma, todas)
+        contagens = [json.loads(l).get("n", 0) for l in todas.splitlines()[:-1]]
+        self.assertGreater(sum(contagens), len(contagens), contagens)  # several faces a sample
+
+
 class CodecsERecipientes(ComClipes):
     """A packaged photo in every codec and container users' videos come in."""
 

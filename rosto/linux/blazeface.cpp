@@ -125,9 +125,26 @@ std::vector<Ladrilho> ladrilhosPara(int largura, int altura) {
 }
 
 Retangulo doLadrilho(const Retangulo& r, const Ladrilho& l, int largura, int altura) {
-  const double baseDoLadrilho = altura - (l.y + l.lado);  // its lower edge, from the frame's bottom
-  return {(l.x + r.x * l.lado) / largura, (baseDoLadrilho + r.y * l.lado) / altura, r.largura * l.lado / largura,
-          r.altura * l.lado / altura};
+  return doRecorte(r, {l.x, l.y, l.lado, l.lado}, largura, altura);
+}
+
+Retangulo doRecorte(const Retangulo& r, const Recorte& c, int largura, int altura) {
+  const double base = altura - (c.y + c.altura);  // its lower edge, from the frame's bottom
+  return {(c.x + r.x * c.largura) / largura, (base + r.y * c.altura) / altura, r.largura * c.largura / largura,
+          r.altura * c.altura / altura};
+}
+
+Recorte recorteEmVolta(const Retangulo& caixa, double fator, int largura, int altura) {
+  const double lado = fator * std::max(caixa.largura * largura, caixa.altura * altura);
+  const double cx = (caixa.x + caixa.largura / 2) * largura;
+  const double cy = (1 - caixa.y - caixa.altura / 2) * altura;  // from the top
+  if (!std::isfinite(lado) || !std::isfinite(cx) || !std::isfinite(cy)) return {0, 0, largura, altura};
+  const auto borda = [](double v, int limite) { return static_cast<int>(std::lround(std::clamp(v, 0.0, 1.0 * limite))); };
+  const int x0 = std::min(borda(cx - lado / 2, largura), largura - 1);
+  const int y0 = std::min(borda(cy - lado / 2, altura), altura - 1);
+  const int x1 = std::max(borda(cx + lado / 2, largura), x0 + 1);
+  const int y1 = std::max(borda(cy + lado / 2, altura), y0 + 1);
+  return {x0, y0, x1 - x0, y1 - y0};
 }
 
 std::vector<Rosto> unir(const std::vector<Rosto>& rostos) {

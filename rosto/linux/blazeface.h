@@ -55,6 +55,18 @@ std::vector<Ladrilho> ladrilhosPara(int largura, int altura);
 // A tile-normalized box (lower-left origin) in the frame's normalized coordinates.
 Retangulo doLadrilho(const Retangulo& r, const Ladrilho& l, int largura, int altura);
 
+// Any part of the frame, in its pixels.
+struct Recorte {
+  int x, y, largura, altura;
+};
+
+// A box normalized to a part of the frame, in the frame's normalized coordinates.
+Retangulo doRecorte(const Retangulo& r, const Recorte& c, int largura, int altura);
+
+// The square `fator` times the box's larger side around its centre, cut to
+// the frame: where a small face is looked at again, closer.
+Recorte recorteEmVolta(const Retangulo& caixa, double fator, int largura, int altura);
+
 // Merges the faces that tiles found twice where they overlap.
 std::vector<Rosto> unir(const std::vector<Rosto>& rostos);
 

@@ -2,12 +2,14 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <opencv2/core.hpp>
 #include <opencv2/dnn.hpp>
-#include <opencv2/imgproc.hpp>
 
 #include "rosto/linux/blazeface.h"
+#include "rosto/linux/rede_blazeface.h"
+#include "rosto/linux/trabalhadores.h"
 
 namespace rosto {
 
@@ -15,92 +17,115 @@ namespace {
 
 constexpr const char* kCostas = "face_detection_back_256x256_barracuda.onnx";
 constexpr const char* kFrente = "face_detection_front_128x128_barracuda.onnx";
-constexpr float kLimiarCostas = 0.7f;  // above MediaPipe's 0.65: tiles make texture look like small faces
-constexpr float kLimiarFrente = 0.5f;   // and its newer one for the front model
+// The back model's small faces from this score on are candidates, each
+// confirmed or dropped by a closer look (AjustesBlazeFace::confirmacao).
+// Its score alone does not part small faces from textures: on the test
+// photographs textures reach 0.77 and most small faces score under 0.7.
+constexpr float kCandidato = 0.3f;
+constexpr float kLimiarCostas = 0.7f;   // a large back face also needs the front model's agreement
+constexpr float kLimiarFrente = 0.5f;   // MediaPipe's newer threshold for the front model
 constexpr float kCertezaFrente = 0.75f; // its older one, for faces only it saw
+// The closer look: a square this many times the candidate's side, given to
+// the front model, where the face then fills a third of the input.
+constexpr double kVolta = 3.0;
 // Faces at least this tall (fraction of the letterboxed side) are big enough
 // for the front model to see, so it must agree with the back one.
 constexpr double kGrande = 0.16;
+constexpr int kMaisTrabalhadores = 8;
 
-// One BlazeFace network with its reusable input and output buffers.
-class Rede {
- public:
-  Rede(cv::dnn::Net rede, int lado, float limiar) : rede_(std::move(rede)), lado_(lado), limiar_(limiar) {
-    const int forma[] = {1, lado, lado, 3};
-    entrada_.create(4, forma, CV_32F);
-    quadrado_.create(lado, lado, CV_8UC3);
-  }
-
-  // Faces of the frame in its own normalized coordinates.
-  std::vector<Rosto> detectar(const cv::Mat& quadro) {
-    const blazeface::Moldura moldura = prepararEntrada(quadro);
-    rede_.setInput(entrada_);
-    rede_.forward(saidas_, nomes_);
-    candidatos_.clear();
-    const auto& ancoras = blazeface::ancoras();
-    blazeface::decodificar(saidas_[0].ptr<float>(), saidas_[2].ptr<float>(), ancoras, 0, 512, lado_, limiar_,
-                           candidatos_);
-    blazeface::decodificar(saidas_[1].ptr<float>(), saidas_[3].ptr<float>(), ancoras, 512, 384, lado_,
-                           limiar_, candidatos_);
-    std::vector<Rosto> rostos;
-    for (const blazeface::Candidato& c : blazeface::suprimir(candidatos_))
-      rostos.push_back({blazeface::noQuadro(c, moldura), c.pontuacao});
-    return rostos;
-  }
-
- private:
-  // Letterbox: aspect kept, black borders, RGB scaled to [-1, 1], NHWC.
-  blazeface::Moldura prepararEntrada(const cv::Mat& quadro) {
-    const blazeface::Moldura m = blazeface::molduraPara(quadro.cols, quadro.rows, lado_);
-    quadrado_.setTo(cv::Scalar::all(0));
-    cv::resize(quadro, quadrado_(cv::Rect(m.esquerda, m.topo, m.largura, m.altura)), cv::Size(m.largura, m.altura),
-               0, 0, cv::INTER_AREA);
-    cv::Mat plano(lado_, lado_, CV_32FC3, entrada_.ptr<float>());
-    quadrado_.convertTo(plano, CV_32FC3, 2.0 / 255.0, -1.0);
-    return m;
-  }
-
-  cv::dnn::Net rede_;
-  int lado_;
-  float limiar_;
-  cv::Mat entrada_, quadrado_;
-  std::vector<cv::Mat> saidas_;
-  const std::vector<cv::String> nomes_{"Identity:0", "Identity_1:0", "Identity_2:0", "Identity_3:0"};
-  std::vector<blazeface::Candidato> candidatos_;
+// What one worker needs: its own copy of each network.
+struct Redes {
+  RedeBlazeFace costas, frente;
 };
+
+cv::Mat recortar(const cv::Mat& quadro, const blazeface::Recorte& r) {
+  return quadro(cv::Rect(r.x, r.y, r.largura, r.altura));
+}
 
 class PedidoBlazeFace : public PedidoDeRostos {
  public:
-  PedidoBlazeFace(cv::dnn::Net costas, cv::dnn::Net frente)
-      : costas_(std::move(costas), 256, kLimiarCostas), frente_(std::move(frente), 128, kLimiarFrente) {}
+  PedidoBlazeFace(std::vector<Redes> redes, const AjustesBlazeFace& ajustes)
+      : redes_(std::move(redes)), trabalhadores_(static_cast<int>(redes_.size())), confirmacao_(ajustes.confirmacao) {}
 
   Resultado<ListaDeRostos> executar(const Imagem& imagem) override {
     if (imagem.largura < 1 || imagem.altura < 1 || !imagem.rgb) return Erro{"imagem vazia"};
     const cv::Mat quadro(imagem.altura, imagem.largura, CV_8UC3, const_cast<uint8_t*>(imagem.rgb),
                          static_cast<size_t>(imagem.bytesPorLinha));
     try {
-      const double grande = kGrande * std::max(imagem.largura, imagem.altura) / imagem.altura;
-      return ListaDeRostos(blazeface::combinar(costasPorLadrilhos(quadro), frente_.detectar(quadro), grande,
-                                                   kCertezaFrente));
+      return ListaDeRostos(detectar(quadro));
     } catch (const cv::Exception& e) {
       return Erro{e.what()};
     }
   }
 
  private:
-  std::vector<Rosto> costasPorLadrilhos(const cv::Mat& quadro) {
-    std::vector<Rosto> rostos;
-    const std::vector<blazeface::Ladrilho> ladrilhos = blazeface::ladrilhosPara(quadro.cols, quadro.rows);
-    if (ladrilhos.size() == 1) return costas_.detectar(quadro);
-    for (const blazeface::Ladrilho& l : ladrilhos)
-      for (Rosto r : costas_.detectar(quadro(cv::Rect(l.x, l.y, l.lado, l.lado)))) {
-        r.caixa = blazeface::doLadrilho(r.caixa, l, quadro.cols, quadro.rows);
-        rostos.push_back(r);
-      }
-    return blazeface::unir(rostos);
+  std::vector<Rosto> detectar(const cv::Mat& quadro) {
+    std::vector<Rosto> frente;
+    const std::vector<Rosto> costas = costasEFrente(quadro, frente);
+    const double grande = kGrande * std::max(quadro.cols, quadro.rows) / quadro.rows;
+    std::vector<Rosto> pequenos, grandes;
+    for (const Rosto& r : costas) {
+      if (r.caixa.altura < grande)
+        pequenos.push_back(r);
+      else if (r.confianca >= kLimiarCostas)
+        grandes.push_back(r);
+    }
+    std::vector<Rosto> mantidos = confirmar(quadro, pequenos);
+    mantidos.insert(mantidos.end(), grandes.begin(), grandes.end());
+    return blazeface::combinar(mantidos, frente, grande, kCertezaFrente);
   }
 
-  Rede costas_, frente_;
+  // The back model tile by tile and the front model on the whole frame, all
+  // at once; the tiles' faces merged where they overlap.
+  std::vector<Rosto> costasEFrente(const cv::Mat& quadro, std::vector<Rosto>& frente) {
+    const std::vector<blazeface::Ladrilho> ladrilhos = blazeface::ladrilhosPara(quadro.cols, quadro.rows);
+    std::vector<std::vector<Rosto>> porLadrilho(ladrilhos.size());
+    std::vector<Trabalhadores::Tarefa> tarefas;
+    for (size_t k = 0; k < ladrilhos.size(); ++k)
+      tarefas.push_back([&, k](int w) {
+        const blazeface::Ladrilho& l = ladrilhos[k];
+        porLadrilho[k] = redes_[w].costas.detectar(recortar(quadro, {l.x, l.y, l.lado, l.lado}), kCandidato);
+      });
+    tarefas.push_back([&](int w) { frente = redes_[w].frente.detectar(quadro, kLimiarFrente); });
+    trabalhadores_.executar(tarefas);
+    if (ladrilhos.size() == 1) return porLadrilho[0];
+    std::vector<Rosto> todos;
+    for (size_t k = 0; k < ladrilhos.size(); ++k)
+      for (Rosto r : porLadrilho[k]) {
+        r.caixa = blazeface::doLadrilho(r.caixa, ladrilhos[k], quadro.cols, quadro.rows);
+        todos.push_back(r);
+      }
+    return blazeface::unir(todos);
+  }
+
+  // Looks again at each small candidate, enlarged; keeps those the front
+  // model then sees where the back model saw them, as the front model saw them.
+  std::vector<Rosto> confirmar(const cv::Mat& quadro, const std::vector<Rosto>& duvidosos) {
+    std::vector<std::vector<Rosto>> vistos(duvidosos.size());
+    std::vector<blazeface::Recorte> recortes;
+    std::vector<Trabalhadores::Tarefa> tarefas;
+    for (size_t k = 0; k < duvidosos.size(); ++k) {
+      recortes.push_back(blazeface::recorteEmVolta(duvidosos[k].caixa, kVolta, quadro.cols, quadro.rows));
+      tarefas.push_back([&, k](int w) {
+        vistos[k] = redes_[w].frente.detectar(recortar(quadro, recortes[k]), confirmacao_);
+      });
+    }
+    trabalhadores_.executar(tarefas);
+    std::vector<Rosto> confirmados;
+    for (size_t k = 0; k < duvidosos.size(); ++k)
+      for (Rosto r : vistos[k]) {
+        r.caixa = blazeface::doRecorte(r.caixa, recortes[k], quadro.cols, quadro.rows);
+        if (blazeface::iou(r.caixa, duvidosos[k].caixa) > 0.3) {
+          confirmados.push_back(r);
+          break;
+        }
+      }
+    return confirmados;
+  }
+
+  std::vector<Redes> redes_;
+  Trabalhadores trabalhadores_;
+  float confirmacao_;
 };
 
 std::filesystem::path diretorioDoExecutavel() {
@@ -126,13 +151,23 @@ std::string diretorioDosModelosInstalados() {
   return (diretorioDoExecutavel() / ".." / "share" / "rosto").lexically_normal().string();
 }
 
-Resultado<std::unique_ptr<PedidoDeRostos>> criarPedidoBlazeFace(const std::string& diretorio) {
-  Resultado<cv::dnn::Net> costas = carregar(diretorio + "/" + kCostas);
-  if (!costas.ok()) return costas.erro();
-  Resultado<cv::dnn::Net> frente = carregar(diretorio + "/" + kFrente);
-  if (!frente.ok()) return frente.erro();
-  return std::unique_ptr<PedidoDeRostos>(std::make_unique<PedidoBlazeFace>(std::move(costas.valor()),
-                                                                           std::move(frente.valor())));
+Resultado<std::unique_ptr<PedidoDeRostos>> criarPedidoBlazeFace(const std::string& diretorio,
+                                                                const AjustesBlazeFace& ajustes) {
+  // Parallel work is ours, one network per thread: OpenCV's own threads
+  // bought nothing for these networks, and one thread each keeps every
+  // forward computed the same way whatever the number of workers.
+  cv::setNumThreads(1);
+  const int quantos = std::clamp(ajustes.trabalhadores > 0 ? ajustes.trabalhadores : processadoresDisponiveis(), 1,
+                                 kMaisTrabalhadores);
+  std::vector<Redes> redes;
+  for (int k = 0; k < quantos; ++k) {
+    Resultado<cv::dnn::Net> costas = carregar(diretorio + "/" + kCostas);
+    if (!costas.ok()) return costas.erro();
+    Resultado<cv::dnn::Net> frente = carregar(diretorio + "/" + kFrente);
+    if (!frente.ok()) return frente.erro();
+    redes.push_back({RedeBlazeFace(std::move(costas.valor()), 256), RedeBlazeFace(std::move(frente.valor()), 128)});
+  }
+  return std::unique_ptr<PedidoDeRostos>(std::make_unique<PedidoBlazeFace>(std::move(redes), ajustes));
 }
 
 }  // namespace rosto

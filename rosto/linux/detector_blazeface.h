@@ -7,9 +7,18 @@
 
 namespace rosto {
 
+struct AjustesBlazeFace {
+  // Threads that run the networks; 0: one per CPU this process may use.
+  // Results do not depend on it.
+  int trabalhadores = 0;
+  // The front model's score that confirms a small face on a closer look.
+  float confirmacao = 0.75f;
+};
+
 // Loads the two BlazeFace models from `diretorio`; fails when one is missing
 // or unreadable.
-Resultado<std::unique_ptr<PedidoDeRostos>> criarPedidoBlazeFace(const std::string& diretorio);
+Resultado<std::unique_ptr<PedidoDeRostos>> criarPedidoBlazeFace(const std::string& diretorio,
+                                                                const AjustesBlazeFace& ajustes = {});
 
 // Where the models live, next to the executable: <prefix>/share/rosto.
 std::string diretorioDosModelosInstalados();

@@ -2,51 +2,25 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <map>
 #include <opencv2/core.hpp>
 #include <opencv2/imgproc.hpp>
 #include <random>
 
+#include "rosto/linux/acervo_test.h"
 #include "rosto/linux/blazeface.h"
 #include "rosto/linux/video_ffmpeg.h"
 
 namespace rosto {
 namespace {
 
-const std::string kFotos = ROSTO_FOTOS;
-
-// A photo as packed RGB, read through the same FFmpeg path as video frames.
-cv::Mat foto(const std::string& nome) {
-  auto ativo = abrirAtivoFFmpeg(kFotos + "/" + nome);
-  AjustesDoGerador ajustes;
-  ajustes.toleranciaDepois = {1, 30};
-  ajustes.tamanhoMaximo = {1e6, 1e6};
-  auto gerador = ativo->criarGerador(ajustes);
-  Resultado<Imagem> r = gerador->imagemEm({0, 600});
-  if (!r.ok()) throw std::runtime_error(nome + ": " + r.erro().descricao);
-  const Imagem& i = r.valor();
-  return cv::Mat(i.altura, i.largura, CV_8UC3, const_cast<uint8_t*>(i.rgb), i.bytesPorLinha).clone();
-}
+using acervo::foto;
 
 class Detector : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() {
-    auto p = criarPedidoBlazeFace(ROSTO_MODELOS);
-    ASSERT_TRUE(p.ok()) << p.erro().descricao;
-    pedido_ = std::move(p.valor()).release();
-  }
-  static void TearDownTestSuite() { delete pedido_; }
-
-  static std::vector<Rosto> rostos(const cv::Mat& rgb) {
-    Resultado<ListaDeRostos> r = pedido_->executar(Imagem{rgb.cols, rgb.rows, static_cast<int>(rgb.step), rgb.data});
-    EXPECT_TRUE(r.ok());
-    EXPECT_TRUE(r.ok() && r.valor().has_value());
-    return r.ok() && r.valor() ? *r.valor() : std::vector<Rosto>{};
-  }
-
-  static PedidoDeRostos* pedido_;
+  static std::vector<Rosto> rostos(const cv::Mat& rgb) { return acervo::rostosEm(acervo::detectorPadrao(), rgb); }
 };
-PedidoDeRostos* Detector::pedido_ = nullptr;
 
 // Centre measured from the top, as records give it.
 struct Esperado {
@@ -263,6 +237,39 @@ TEST(BlazeFace, Ladrilhos) {
   EXPECT_DOUBLE_EQ(r.y, 0);
   EXPECT_DOUBLE_EQ(r.largura, 180.0 / 640);
   EXPECT_DOUBLE_EQ(r.altura, 0.5);
+}
+
+}  // namespace
+}  // namespace rosto
+
+namespace rosto {
+namespace {
+
+TEST(BlazeFace, OlharDePerto) {
+  // A 20 px face centred at (100, 50) of a 640×360 frame, lower-left origin.
+  const Retangulo caixa{90.0 / 640, 1 - 60.0 / 360, 20.0 / 640, 20.0 / 360};
+  const blazeface::Recorte r = blazeface::recorteEmVolta(caixa, 3, 640, 360);
+  EXPECT_EQ(r.x, 70);
+  EXPECT_EQ(r.y, 20);
+  EXPECT_EQ(r.largura, 60);
+  EXPECT_EQ(r.altura, 60);
+  // Cut where it passes the frame's edge.
+  const blazeface::Recorte canto = blazeface::recorteEmVolta({0, 1 - 20.0 / 360, 20.0 / 640, 20.0 / 360}, 3, 640, 360);
+  EXPECT_EQ(canto.x, 0);
+  EXPECT_EQ(canto.y, 0);
+  EXPECT_EQ(canto.largura, 40);
+  EXPECT_EQ(canto.altura, 40);
+  // A box that is not a number gives the whole frame, never a bad rectangle.
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const blazeface::Recorte todo = blazeface::recorteEmVolta({nan, 0.5, 0.1, 0.1}, 3, 640, 360);
+  EXPECT_EQ(todo.largura, 640);
+  EXPECT_EQ(todo.altura, 360);
+  // The crop's middle third, back in the frame, is the face again.
+  const Retangulo volta = blazeface::doRecorte({1.0 / 3, 1.0 / 3, 1.0 / 3, 1.0 / 3}, r, 640, 360);
+  EXPECT_NEAR(volta.x, caixa.x, 1e-12);
+  EXPECT_NEAR(volta.y, caixa.y, 1e-12);
+  EXPECT_NEAR(volta.largura, caixa.largura, 1e-12);
+  EXPECT_NEAR(volta.altura, caixa.altura, 1e-12);
 }
 
 }  // namespace
