@@ -32,7 +32,9 @@ constexpr double kVoltaJusta = 2.2;  // the second look: the face fills nearly h
 // Faces at least this tall (fraction of the letterboxed side) are big enough
 // for the front model to see, so it must agree with the back one.
 constexpr double kGrande = 0.16;
-constexpr int kMaisTrabalhadores = 8;
+// A 16:9 frame gives three forwards at once (two tiles and the front pass);
+// each worker's networks hold about 11 MB, so more would only cost memory.
+constexpr int kMaisTrabalhadores = 4;
 
 // What one worker needs: its own copy of each network.
 struct Redes {

@@ -9,7 +9,7 @@ namespace rosto {
 
 struct AjustesBlazeFace {
   // Threads that run the networks; 0: one per CPU this process may use.
-  // Results do not depend on it.
+  // At most 4. Results do not depend on it.
   int trabalhadores = 0;
   // The front model's score that confirms a small face on a closer look.
   float confirmacao = 0.75f;
