@@ -106,8 +106,12 @@ cv::Mat repetido(const cv::Mat& imagem) {
 // each at a random place in its cell; gives the frames and where each went.
 std::vector<Quadro> emGrade(const std::vector<cv::Mat>& pecas, const std::vector<cv::Rect2d>& alvos, int lado,
                             unsigned semente) {
-  std::vector<cv::Mat> fundos;
-  for (const char* f : kFundos) fundos.push_back(cobrir(foto(f), 1, 0.5, 0.5));
+  // Decoded once for every grid of the run.
+  static const std::vector<cv::Mat> fundos = [] {
+    std::vector<cv::Mat> f;
+    for (const char* nome : kFundos) f.push_back(cobrir(foto(nome), 1, 0.5, 0.5));
+    return f;
+  }();
   std::mt19937 sorte(semente);
   const int passo = std::max(72, lado + 8);
   const int colunas = kLargura / passo, linhas = kAltura / passo;
