@@ -8,7 +8,7 @@
 #include <opencv2/objdetect.hpp>
 #include <vector>
 
-#include "rosto/linux/detector_blazeface.h"
+#include "rosto/linux/detector/detector_mediapipe.h"
 #include "rosto/linux/video_ffmpeg.h"
 
 namespace {
@@ -50,7 +50,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   const std::vector<cv::Mat> q = quadros(argv[1], 100);
-  auto pedido = rosto::criarPedidoBlazeFace(argv[2]);
+  auto pedido = rosto::criarPedidoMediaPipe(argv[2]);
   if (!pedido.ok() || q.empty()) return 1;
   int achadosB = 0, achadosH = 0;
   const double blaze = mediana(q, [&](const cv::Mat& m) {

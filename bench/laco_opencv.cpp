@@ -8,7 +8,7 @@
 #include <opencv2/imgproc.hpp>
 #include <opencv2/videoio.hpp>
 
-#include "rosto/linux/detector_blazeface.h"
+#include "rosto/linux/detector/detector_mediapipe.h"
 
 int main(int argc, char** argv) {
   if (argc < 3) {
@@ -18,7 +18,7 @@ int main(int argc, char** argv) {
   const double fps = argc > 3 ? std::atof(argv[3]) : 5.0;
   const auto inicio = std::chrono::steady_clock::now();
   cv::VideoCapture video(argv[1], cv::CAP_FFMPEG);
-  auto pedido = rosto::criarPedidoBlazeFace(argv[2]);
+  auto pedido = rosto::criarPedidoMediaPipe(argv[2]);
   if (!video.isOpened() || !pedido.ok()) return 1;
   const double duracao = video.get(cv::CAP_PROP_FRAME_COUNT) / video.get(cv::CAP_PROP_FPS);
   cv::Mat quadro, pequeno, rgb;

@@ -15,7 +15,7 @@
 #include <string>
 
 #include "rosto/geometria.h"
-#include "rosto/linux/detector_blazeface.h"
+#include "rosto/linux/detector/detector_mediapipe.h"
 #include "rosto/linux/video_ffmpeg.h"
 
 namespace {
@@ -24,7 +24,7 @@ constexpr rosto::ffmpeg::Limites kLimites{.pixels = 1024 * 768, .quadros = 300};
 
 rosto::PedidoDeRostos& pedido() {
   static std::unique_ptr<rosto::PedidoDeRostos> p = [] {
-    auto r = rosto::criarPedidoBlazeFace(ROSTO_MODELOS);
+    auto r = rosto::criarPedidoMediaPipe(ROSTO_MODELOS);
     if (!r.ok()) {
       std::fprintf(stderr, "%s\n", r.erro().descricao.c_str());
       std::abort();

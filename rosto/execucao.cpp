@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "rosto/amostra.h"
+#include "rosto/extracao_adiantada.h"
 #include "rosto/formatacao.h"
 #include "rosto/geometria.h"
 #include "rosto/linha_de_comando.h"
@@ -83,13 +84,20 @@ double limite(const EstadoDaExecucao& e) {
   return e.duracao < e.opcoes.fim ? e.duracao : e.opcoes.fim;
 }
 
+// The next sample's frame is extracted while this one is detected; the
+// records still go out one per sample, in order, each when it is ready.
 void amostrar(EstadoDaExecucao& e) {
   const ContextoDaAmostra contexto{*e.saida, *e.pedido, e.depurar};
+  ExtracaoAdiantada adiantada(*e.gerador);
+  if (e.t < limite(e)) adiantada.pedir(tempoEmSeiscentos(e.t));
   while (e.t < limite(e)) {
-    processarAmostra(contexto, e.t, e.gerador->imagemEm(tempoEmSeiscentos(e.t)));
-    e.amostras += 1;
+    const Resultado<Imagem> extraida = adiantada.receber();
     const double seguinte = e.t + e.passo;
     // A step too small to move t would repeat this sample for ever.
+    const bool ultima = seguinte == e.t || !(seguinte < limite(e));
+    if (!ultima) adiantada.pedir(tempoEmSeiscentos(seguinte));
+    processarAmostra(contexto, e.t, extraida);
+    e.amostras += 1;
     if (seguinte == e.t) break;
     e.t = seguinte;
   }

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "rosto/execucao.h"
-#include "rosto/linux/detector_blazeface.h"
+#include "rosto/linux/detector/detector_mediapipe.h"
 #include "rosto/linux/plataforma_linux.h"
 #include "rosto/linux/terminal_posix.h"
 

@@ -261,24 +261,43 @@ class LinhaDeComando(unittest.TestCase):
         self.assertEqual(rodar("--fps", "3", "v.mp4"), (2, "", self.USO))
         self.assertEqual(rodar("/nao/existe.mp4", "--xyz"), (2, "", "argumento desconhecido: --xyz\n"))
 
-    def test_modelo_ausente(self):
-        pasta = tempfile.mkdtemp(prefix="rosto-sem-modelo-")
-        try:
-            os.makedirs(os.path.join(pasta, "bin"))
-            copia = os.path.join(pasta, "bin", "rosto")
-            shutil.copy(ROSTO, copia)
-            with tempfile.NamedTemporaryFile(suffix=".mp4") as v:
-                subprocess.run(["ffmpeg", "-nostdin", "-v", "error", "-y", "-f", "lavfi", "-i",
-                                "color=s=64x48:r=5", "-t", "1", "-c:v", "libx264", v.name], check=True)
-                p = subprocess.run([copia, v.name], capture_output=True, timeout=30)
-            self.assertEqual(p.returncode, 2)
-            self.assertEqual(p.stdout, b"")
-            modelo = os.path.join(pasta, "share", "rosto", "face_detection_back_256x256_barracuda.onnx")
-            self.assertEqual(p.stderr.decode(),
-                             f"não consegui carregar o detector de rostos: modelo ausente ou ilegível: {modelo}\n")
-        finally:
-            shutil.rmtree(pasta, ignore_errors=True)
-
+    def test_modelo_ausente_ou_estragado(self):
+        """A model that cannot be used is refused at start: status 2, one line, no records."""
+        real = os.path.join(os.path.dirname(ROSTO), "..", "share", "rosto", "face_detection_full_range.tflite")
+        curto = os.path.join(os.path.dirname(ROSTO), "..", "share", "rosto", "face_detection_short_range.tflite")
+        with open(real, "rb") as f:
+            bytes_reais = f.read()
+        with open(curto, "rb") as f:
+            bytes_curto = f.read()
+        casos = [  # (what the full-range file holds, or None for no file; the reason after the path)
+            (None, "modelo ausente ou ilegível: {}"),
+            (bytes_reais[:len(bytes_reais) // 2], "{}: não é um modelo TFLite íntegro"),
+            (b"TFL3" * 64, "{}: não é um modelo TFLite íntegro"),
+            (bytes_curto, "{}: entrada ou saídas não são as de face_detection_full_range.tflite"),
+            (b"", "modelo de tamanho impossível: {}"),
+        ]
+        with tempfile.NamedTemporaryFile(suffix=".mp4") as v:
+            subprocess.run(["ffmpeg", "-nostdin", "-v", "error", "-y", "-f", "lavfi", "-i",
+                            "color=s=64x48:r=5", "-t", "1", "-c:v", "libx264", v.name], check=True)
+            for conteudo, motivo in casos:
+                with self.subTest(motivo=motivo, bytes=None if conteudo is None else len(conteudo)):
+                    pasta = tempfile.mkdtemp(prefix="rosto-sem-modelo-")
+                    try:
+                        os.makedirs(os.path.join(pasta, "bin"))
+                        os.makedirs(os.path.join(pasta, "share", "rosto"))
+                        copia = os.path.join(pasta, "bin", "rosto")
+                        shutil.copy(ROSTO, copia)
+                        shutil.copy(curto, os.path.join(pasta, "share", "rosto"))
+                        modelo = os.path.join(pasta, "share", "rosto", "face_detection_full_range.tflite")
+                        if conteudo is not None:
+                            with open(modelo, "wb") as f:
+                                f.write(conteudo)
+                        p = subprocess.run([copia, v.name], capture_output=True, timeout=30)
+                        self.assertEqual((p.returncode, p.stdout), (2, b""))
+                        self.assertEqual(p.stderr.decode(),
+                                         "não consegui carregar o detector de rostos: " + motivo.format(modelo) + "\n")
+                    finally:
+                        shutil.rmtree(pasta, ignore_errors=True)
 
 if __name__ == "__main__":
     unittest.main(verbosity=2)

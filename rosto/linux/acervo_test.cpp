@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include "rosto/linux/detector_blazeface.h"
+#include "rosto/linux/detector/detector_mediapipe.h"
 #include "rosto/linux/video_ffmpeg.h"
 
 namespace rosto::acervo {
@@ -152,7 +152,7 @@ std::vector<Rosto> rostosEm(PedidoDeRostos& pedido, const cv::Mat& rgb) {
 
 PedidoDeRostos& detectorPadrao() {
   static const std::unique_ptr<PedidoDeRostos> pedido = [] {
-    auto p = criarPedidoBlazeFace(ROSTO_MODELOS);
+    auto p = criarPedidoMediaPipe(ROSTO_MODELOS);
     if (!p.ok()) throw std::runtime_error(p.erro().descricao);
     return std::move(p.valor());
   }();

@@ -1,6 +1,6 @@
 #include "rosto/linux/plataforma_linux.h"
 
-#include "rosto/linux/detector_blazeface.h"
+#include "rosto/linux/detector/detector_mediapipe.h"
 #include "rosto/linux/video_ffmpeg.h"
 
 namespace rosto {
@@ -10,7 +10,7 @@ std::unique_ptr<Ativo> PlataformaLinux::abrirAtivo(const std::string& caminho) {
 }
 
 Resultado<std::unique_ptr<PedidoDeRostos>> PlataformaLinux::criarPedido() {
-  return criarPedidoBlazeFace(diretorioDosModelos_);
+  return criarPedidoMediaPipe(diretorioDosModelos_);
 }
 
 }  // namespace rosto

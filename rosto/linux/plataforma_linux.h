@@ -1,5 +1,5 @@
 #pragma once
-// rosto's platform on Linux: FFmpeg for video, BlazeFace on OpenCV for faces.
+// rosto's platform on Linux: FFmpeg for video, MediaPipe's face model on XNNPACK for faces.
 #include <string>
 
 #include "rosto/plataforma.h"

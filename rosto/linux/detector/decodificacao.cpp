@@ -1,17 +1,11 @@
-#include "rosto/linux/blazeface.h"
+#include "rosto/linux/detector/decodificacao.h"
 
 #include <algorithm>
 #include <cmath>
 
-namespace rosto::blazeface {
+namespace rosto::detector {
 
 namespace {
-
-void grade(int celulas, int porCelula, std::vector<Ancora>& saida) {
-  for (int y = 0; y < celulas; ++y)
-    for (int x = 0; x < celulas; ++x)
-      for (int k = 0; k < porCelula; ++k) saida.push_back({(x + 0.5f) / celulas, (y + 0.5f) / celulas});
-}
 
 float sigmoide(float bruto) { return 1.0f / (1.0f + std::exp(-std::clamp(bruto, -100.0f, 100.0f))); }
 
@@ -44,23 +38,31 @@ Candidato media(const std::vector<Candidato>& grupo) {
 
 }  // namespace
 
-const std::vector<Ancora>& ancoras() {
-  static const std::vector<Ancora> todas = [] {
-    std::vector<Ancora> a;
-    grade(16, 2, a);
-    grade(8, 6, a);
-    return a;
-  }();
-  return todas;
+std::vector<Ancora> ancorasSsd(const OpcoesDasAncoras& opcoes) {
+  std::vector<Ancora> ancoras;
+  for (size_t camada = 0; camada < opcoes.passos.size();) {
+    // Layers of the same stride make one grid with all their anchors per cell.
+    int porCelula = 0;
+    size_t fim = camada;
+    for (; fim < opcoes.passos.size() && opcoes.passos[fim] == opcoes.passos[camada]; ++fim)
+      porCelula += opcoes.interpolada ? 2 : 1;
+    const int passo = opcoes.passos[camada];
+    const int celulas = (opcoes.lado + passo - 1) / passo;
+    for (int y = 0; y < celulas; ++y)
+      for (int x = 0; x < celulas; ++x)
+        for (int k = 0; k < porCelula; ++k) ancoras.push_back({(x + 0.5f) / celulas, (y + 0.5f) / celulas});
+    camada = fim;
+  }
+  return ancoras;
 }
 
-void decodificar(const float* pontuacoes, const float* regressores, const std::vector<Ancora>& ancoras,
-                 size_t primeira, size_t quantas, int lado, float limiar, std::vector<Candidato>& saida) {
-  for (size_t k = 0; k < quantas; ++k) {
+void decodificar(const float* pontuacoes, const float* regressores, const std::vector<Ancora>& ancoras, int lado,
+                 float limiar, std::vector<Candidato>& saida) {
+  for (size_t k = 0; k < ancoras.size(); ++k) {
     const float p = sigmoide(pontuacoes[k]);
     if (!(p >= limiar)) continue;
     const float* r = regressores + 16 * k;
-    const Ancora& a = ancoras[primeira + k];
+    const Ancora& a = ancoras[k];
     const float cx = r[0] / lado + a.x, cy = r[1] / lado + a.y;
     const float w = r[2] / lado, h = r[3] / lado;
     if (!(w > 0) || !(h > 0)) continue;  // also drops NaN
@@ -111,21 +113,25 @@ double iou(const Retangulo& a, const Retangulo& b) {
   return comum / (a.largura * a.altura + b.largura * b.altura - comum);
 }
 
-std::vector<Ladrilho> ladrilhosPara(int largura, int altura) {
-  const bool deitado = largura >= altura;
-  const int lado = std::min(largura, altura), comprido = std::max(largura, altura);
-  if (comprido * 20 <= lado * 23) return {{0, 0, std::max(largura, altura)}};  // within 15% of square
-  const int n = (comprido + lado - 1) / lado;
-  std::vector<Ladrilho> ladrilhos;
-  for (int k = 0; k < n; ++k) {
-    const int inicio = static_cast<int>(std::lround(static_cast<double>(k) * (comprido - lado) / (n - 1)));
-    ladrilhos.push_back(deitado ? Ladrilho{inicio, 0, lado} : Ladrilho{0, inicio, lado});
-  }
-  return ladrilhos;
+namespace {
+// Starts of `n` windows of `janela` spread evenly over `comprimento`.
+std::vector<int> inicios(int comprimento, int janela) {
+  const int n = (comprimento + janela - 1) / janela;
+  std::vector<int> s;
+  for (int k = 0; k < n; ++k)
+    s.push_back(n == 1 ? 0 : static_cast<int>(std::lround(static_cast<double>(k) * (comprimento - janela) / (n - 1))));
+  return s;
 }
+}  // namespace
 
-Retangulo doLadrilho(const Retangulo& r, const Ladrilho& l, int largura, int altura) {
-  return doRecorte(r, {l.x, l.y, l.lado, l.lado}, largura, altura);
+std::vector<Recorte> ladrilhosPara(int largura, int altura, int lado) {
+  const int curto = std::min(largura, altura), comprido = std::max(largura, altura);
+  lado = std::clamp(lado, 1, std::max(curto, 1));
+  if (lado >= curto && comprido * 20 <= curto * 23) return {{0, 0, largura, altura}};
+  std::vector<Recorte> ladrilhos;
+  for (int y : inicios(altura, lado))
+    for (int x : inicios(largura, lado)) ladrilhos.push_back({x, y, lado, lado});
+  return ladrilhos;
 }
 
 Retangulo doRecorte(const Retangulo& r, const Recorte& c, int largura, int altura) {
@@ -161,22 +167,4 @@ std::vector<Rosto> unir(const std::vector<Rosto>& rostos) {
   return unidos;
 }
 
-namespace {
-bool sobrepoe(const Rosto& r, const std::vector<Rosto>& outros) {
-  return std::any_of(outros.begin(), outros.end(), [&](const Rosto& o) { return iou(r.caixa, o.caixa) > 0.3; });
-}
-}  // namespace
-
-std::vector<Rosto> combinar(const std::vector<Rosto>& costas, const std::vector<Rosto>& frente, double grande,
-                            float certeza) {
-  std::vector<Rosto> mantidos;
-  for (const Rosto& r : costas)
-    if (r.caixa.altura < grande || sobrepoe(r, frente)) mantidos.push_back(r);
-  const size_t deCostas = mantidos.size();
-  for (const Rosto& f : frente)
-    if (f.confianca >= certeza && !sobrepoe(f, std::vector<Rosto>(mantidos.begin(), mantidos.begin() + deCostas)))
-      mantidos.push_back(f);
-  return mantidos;
-}
-
-}  // namespace rosto::blazeface
+}  // namespace rosto::detector

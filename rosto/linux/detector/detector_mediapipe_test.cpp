@@ -1,4 +1,4 @@
-#include "rosto/linux/detector_blazeface.h"
+#include "rosto/linux/detector/detector_mediapipe.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 #include <random>
 
 #include "rosto/linux/acervo_test.h"
-#include "rosto/linux/blazeface.h"
+#include "rosto/linux/detector/decodificacao.h"
 #include "rosto/linux/video_ffmpeg.h"
 
 namespace rosto {
@@ -126,7 +126,7 @@ TEST_F(Detector, AcertoEmQuadrosGerados) {
       bool casou = false;
       for (size_t k = 0; k < verdade.size(); ++k) {
         const Retangulo v{verdade[k].x, verdade[k].y, verdade[k].width, verdade[k].height};
-        if (blazeface::iou(px, v) > 0.3) casou = visto[k] = true;
+        if (detector::iou(px, v) > 0.3) casou = visto[k] = true;
       }
       falsos += casou ? 0 : 1;
     }
@@ -154,122 +154,92 @@ TEST_F(Detector, AcertoEmQuadrosGerados) {
   EXPECT_LE(static_cast<double>(falsos) / quadros, 0.02);
 }
 
-TEST(BlazeFace, Ancoras) {
-  const auto& a = blazeface::ancoras();
-  ASSERT_EQ(a.size(), 896u);
-  EXPECT_FLOAT_EQ(a[0].x, 0.03125f);
-  EXPECT_FLOAT_EQ(a[0].y, 0.03125f);
-  EXPECT_FLOAT_EQ(a[511].x, 0.96875f);
-  EXPECT_FLOAT_EQ(a[511].y, 0.96875f);
-  EXPECT_FLOAT_EQ(a[512].x, 0.0625f);
-  EXPECT_FLOAT_EQ(a[512].y, 0.0625f);
-  EXPECT_FLOAT_EQ(a[895].x, 0.9375f);
-  EXPECT_FLOAT_EQ(a[895].y, 0.9375f);
-  EXPECT_FLOAT_EQ(a[2].x, 0.09375f);  // the next cell along the row
+// MediaPipe's anchor layouts for its two face models.
+TEST(Decodificacao, Ancoras) {
+  const auto total = detector::ancorasSsd({192, {4}, false});
+  ASSERT_EQ(total.size(), 2304u);  // 48×48, one per cell
+  EXPECT_FLOAT_EQ(total[0].x, 0.5f / 48);
+  EXPECT_FLOAT_EQ(total[49].y, 1.5f / 48);
+  const auto curto = detector::ancorasSsd({128, {8, 16, 16, 16}, true});
+  ASSERT_EQ(curto.size(), 896u);  // 16×16×2, then 8×8×6
+  EXPECT_FLOAT_EQ(curto[1].x, 0.5f / 16);
+  EXPECT_FLOAT_EQ(curto[512].x, 0.5f / 8);
+  EXPECT_FLOAT_EQ(curto[517].x, 0.5f / 8);
+  EXPECT_FLOAT_EQ(curto[518].x, 1.5f / 8);
 }
 
-TEST(BlazeFace, DecodificaCaixaEPontuacao) {
-  std::vector<float> pontuacoes(512, -50.0f), regressores(512 * 16, 0.0f);
-  pontuacoes[34] = 2.0f;  // cell 17: x 1, y 1
-  float* r = &regressores[34 * 16];
-  r[0] = 12.8f, r[1] = -25.6f, r[2] = 51.2f, r[3] = 25.6f;
-  std::vector<blazeface::Candidato> c;
-  blazeface::decodificar(pontuacoes.data(), regressores.data(), blazeface::ancoras(), 0, 512, 256, 0.65f, c);
-  ASSERT_EQ(c.size(), 1u);
-  EXPECT_NEAR(c[0].pontuacao, 1 / (1 + std::exp(-2.0)), 1e-6);
-  EXPECT_NEAR(c[0].xmin, 0.09375 + 0.05 - 0.1, 1e-6);
-  EXPECT_NEAR(c[0].xmax, 0.09375 + 0.05 + 0.1, 1e-6);
-  EXPECT_NEAR(c[0].ymin, 0.09375 - 0.1 - 0.05, 1e-6);
-  r[2] = -1;  // a box of no width is dropped
+TEST(Decodificacao, CaixaEPontuacao) {
+  const std::vector<detector::Ancora> ancoras{{0.25f, 0.5f}, {0.75f, 0.5f}};
+  std::vector<float> pontuacoes{0.0f, 1000.0f}, regressores(32, 0.0f);
+  regressores[16] = 19.2f;  // x offset: a tenth of the 192 px side
+  regressores[18] = regressores[19] = 38.4f;
+  std::vector<detector::Candidato> c;
+  detector::decodificar(pontuacoes.data(), regressores.data(), ancoras, 192, 0.6f, c);
+  ASSERT_EQ(c.size(), 1u);  // sigmoid(0) = 0.5 is under the threshold
+  EXPECT_FLOAT_EQ(c[0].pontuacao, 1.0f);  // clipped at 100 before the sigmoid, not NaN
+  EXPECT_FLOAT_EQ(c[0].xmin, 0.85f - 0.1f);
+  EXPECT_FLOAT_EQ(c[0].ymax, 0.6f);
+  regressores[18] = std::numeric_limits<float>::quiet_NaN();
   c.clear();
-  blazeface::decodificar(pontuacoes.data(), regressores.data(), blazeface::ancoras(), 0, 512, 256, 0.65f, c);
+  detector::decodificar(pontuacoes.data(), regressores.data(), ancoras, 192, 0.6f, c);
   EXPECT_TRUE(c.empty());
 }
 
-TEST(BlazeFace, MolduraDe640Por360) {
-  const blazeface::Moldura m = blazeface::molduraPara(640, 360, 256);
-  EXPECT_EQ(m.esquerda, 0);
-  EXPECT_EQ(m.topo, 56);  // 0.21875 of the side
-  EXPECT_EQ(m.altura, 144);
-  // The square's middle band maps exactly onto the whole frame.
-  const Retangulo r = blazeface::noQuadro({0.25f, 0.21875f, 0.75f, 0.5f, 1}, m);
-  EXPECT_DOUBLE_EQ(r.x, 0.25);
-  EXPECT_DOUBLE_EQ(r.largura, 0.5);
-  EXPECT_DOUBLE_EQ(r.altura, (0.5 - 0.21875) / 0.5625);
-  EXPECT_DOUBLE_EQ(r.y, 1 - r.altura);  // a box at the frame's top has its lower edge high up
+TEST(Decodificacao, MolduraDe640Por360) {
+  const detector::Moldura m = detector::molduraPara(640, 360, 192);
+  EXPECT_EQ(m.largura, 192);
+  EXPECT_EQ(m.altura, 108);
+  EXPECT_EQ(m.topo, 42);
+  // A box in the square input back in the frame, lower-left origin.
+  const Retangulo r = detector::noQuadro({0.25f, 0.21875f, 0.75f, 0.5f, 1}, m);
+  EXPECT_NEAR(r.x, 0.25, 1e-6);
+  EXPECT_NEAR(r.largura, 0.5, 1e-6);
+  EXPECT_NEAR(r.altura, 54.0 / 108, 1e-6);
+  EXPECT_NEAR(r.y, 1 - (42.0 - 42) / 108 - 54.0 / 108 - 0, 1e-6);
 }
 
-TEST(BlazeFace, Supressao) {
-  EXPECT_EQ(blazeface::suprimir({{0.1f, 0.1f, 0.2f, 0.2f, 0.7f}}).size(), 1u);  // a lone box survives
-  const auto fundidos = blazeface::suprimir({{0.1f, 0.1f, 0.3f, 0.3f, 0.6f}, {0.12f, 0.12f, 0.32f, 0.32f, 0.9f},
-                                             {0.6f, 0.6f, 0.7f, 0.7f, 0.8f}});
+TEST(Decodificacao, SupressaoPonderada) {
+  EXPECT_EQ(detector::suprimir({{0.1f, 0.1f, 0.2f, 0.2f, 0.7f}}).size(), 1u);
+  const auto fundidos = detector::suprimir({{0.1f, 0.1f, 0.3f, 0.3f, 0.6f}, {0.12f, 0.12f, 0.32f, 0.32f, 0.9f},
+                                            {0.7f, 0.7f, 0.8f, 0.8f, 0.8f}});
   ASSERT_EQ(fundidos.size(), 2u);
-  EXPECT_FLOAT_EQ(fundidos[0].pontuacao, 0.9f);  // best first, keeps its score
-  EXPECT_NEAR(fundidos[0].xmin, (0.1 * 0.6 + 0.12 * 0.9) / 1.5, 1e-6);
-  EXPECT_FLOAT_EQ(fundidos[1].pontuacao, 0.8f);
+  EXPECT_FLOAT_EQ(fundidos[0].pontuacao, 0.9f);  // the best one's score, corners weighted by score
+  EXPECT_NEAR(fundidos[0].xmin, (0.1f * 0.6f + 0.12f * 0.9f) / 1.5f, 1e-6);
 }
 
-TEST(BlazeFace, RostosGrandesPrecisamDaOutraRede) {
-  const Rosto pequeno{{0.1, 0.1, 0.1, 0.1}, 0.7f}, grande{{0.5, 0.2, 0.4, 0.6}, 0.8f};
-  const Rosto frente{{0.52, 0.22, 0.38, 0.55}, 0.9f}, soDaFrente{{0.0, 0.5, 0.3, 0.45}, 0.6f};
-  const auto semFrente = blazeface::combinar({pequeno, grande}, {}, 0.3, 0.5f);
-  ASSERT_EQ(semFrente.size(), 1u);
-  EXPECT_FLOAT_EQ(semFrente[0].confianca, 0.7f);
-  const auto comFrente = blazeface::combinar({pequeno, grande}, {frente, soDaFrente}, 0.3, 0.5f);
-  ASSERT_EQ(comFrente.size(), 3u);
-  EXPECT_FLOAT_EQ(comFrente[1].confianca, 0.8f);  // the back model's box, confirmed
-  EXPECT_FLOAT_EQ(comFrente[2].confianca, 0.6f);  // one only the front model saw
-  EXPECT_EQ(blazeface::combinar({pequeno, grande}, {frente, soDaFrente}, 0.3, 0.7f).size(), 2u);
-}
-
-TEST(BlazeFace, Ladrilhos) {
-  const auto l = blazeface::ladrilhosPara(640, 360);
+TEST(Decodificacao, Ladrilhos) {
+  const auto l = detector::ladrilhosPara(640, 360, 360);
   ASSERT_EQ(l.size(), 2u);
-  EXPECT_EQ(l[0].x, 0);
   EXPECT_EQ(l[1].x, 280);
-  EXPECT_EQ(l[1].lado, 360);
-  EXPECT_EQ(blazeface::ladrilhosPara(360, 640)[1].y, 280);
-  EXPECT_EQ(blazeface::ladrilhosPara(640, 274).size(), 3u);
-  EXPECT_EQ(blazeface::ladrilhosPara(512, 480).size(), 1u);
-  // The right tile's lower-left quarter, in the frame.
-  const Retangulo r = blazeface::doLadrilho({0, 0, 0.5, 0.5}, l[1], 640, 360);
-  EXPECT_DOUBLE_EQ(r.x, 280.0 / 640);
-  EXPECT_DOUBLE_EQ(r.y, 0);
-  EXPECT_DOUBLE_EQ(r.largura, 180.0 / 640);
-  EXPECT_DOUBLE_EQ(r.altura, 0.5);
+  EXPECT_EQ(detector::ladrilhosPara(360, 640, 360)[1].y, 280);
+  EXPECT_EQ(detector::ladrilhosPara(640, 274, 274).size(), 3u);
+  EXPECT_EQ(detector::ladrilhosPara(512, 480, 480).size(), 1u);   // close to square: the whole frame
+  EXPECT_EQ(detector::ladrilhosPara(640, 360, 240).size(), 6u);   // 3 across, 2 down
+  EXPECT_EQ(detector::ladrilhosPara(1, 1, 1).size(), 1u);
+  const auto grade = detector::ladrilhosPara(640, 360, 240);
+  EXPECT_EQ(grade[5].x + grade[5].largura, 640);
+  EXPECT_EQ(grade[5].y + grade[5].altura, 360);
+  // A tile-normalized box in the frame: its right half, lower half.
+  const Retangulo r = detector::doRecorte({0, 0, 0.5, 0.5}, l[1], 640, 360);
+  EXPECT_NEAR(r.x, 280.0 / 640, 1e-9);
+  EXPECT_NEAR(r.largura, 180.0 / 640, 1e-9);
+  EXPECT_NEAR(r.altura, 0.5, 1e-9);
 }
 
-}  // namespace
-}  // namespace rosto
-
-namespace rosto {
-namespace {
-
-TEST(BlazeFace, OlharDePerto) {
-  // A 20 px face centred at (100, 50) of a 640×360 frame, lower-left origin.
-  const Retangulo caixa{90.0 / 640, 1 - 60.0 / 360, 20.0 / 640, 20.0 / 360};
-  const blazeface::Recorte r = blazeface::recorteEmVolta(caixa, 3, 640, 360);
-  EXPECT_EQ(r.x, 70);
-  EXPECT_EQ(r.y, 20);
+TEST(Decodificacao, OlharDePerto) {
+  const Retangulo caixa{300.0 / 640, 1 - 120.0 / 360, 20.0 / 640, 20.0 / 360};  // a 20 px face
+  const detector::Recorte r = detector::recorteEmVolta(caixa, 3, 640, 360);
   EXPECT_EQ(r.largura, 60);
   EXPECT_EQ(r.altura, 60);
-  // Cut where it passes the frame's edge.
-  const blazeface::Recorte canto = blazeface::recorteEmVolta({0, 1 - 20.0 / 360, 20.0 / 640, 20.0 / 360}, 3, 640, 360);
-  EXPECT_EQ(canto.x, 0);
+  EXPECT_EQ(r.x, 280);
+  EXPECT_EQ(r.y, 80);
+  const detector::Recorte canto = detector::recorteEmVolta({0, 1 - 20.0 / 360, 20.0 / 640, 20.0 / 360}, 3, 640, 360);
+  EXPECT_EQ(canto.x, 0);  // cut to the frame, never empty
   EXPECT_EQ(canto.y, 0);
   EXPECT_EQ(canto.largura, 40);
-  EXPECT_EQ(canto.altura, 40);
-  // A box that is not a number gives the whole frame, never a bad rectangle.
   const double nan = std::numeric_limits<double>::quiet_NaN();
-  const blazeface::Recorte todo = blazeface::recorteEmVolta({nan, 0.5, 0.1, 0.1}, 3, 640, 360);
+  const detector::Recorte todo = detector::recorteEmVolta({nan, 0.5, 0.1, 0.1}, 3, 640, 360);
   EXPECT_EQ(todo.largura, 640);
-  EXPECT_EQ(todo.altura, 360);
-  // The crop's middle third, back in the frame, is the face again.
-  const Retangulo volta = blazeface::doRecorte({1.0 / 3, 1.0 / 3, 1.0 / 3, 1.0 / 3}, r, 640, 360);
-  EXPECT_NEAR(volta.x, caixa.x, 1e-12);
-  EXPECT_NEAR(volta.y, caixa.y, 1e-12);
-  EXPECT_NEAR(volta.largura, caixa.largura, 1e-12);
-  EXPECT_NEAR(volta.altura, caixa.altura, 1e-12);
 }
 
 }  // namespace
