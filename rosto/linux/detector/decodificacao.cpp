@@ -126,11 +126,12 @@ std::vector<int> inicios(int comprimento, int janela) {
 
 std::vector<Recorte> ladrilhosPara(int largura, int altura, int lado) {
   const int curto = std::min(largura, altura), comprido = std::max(largura, altura);
-  lado = std::clamp(lado, 1, std::max(curto, 1));
+  lado = std::clamp(lado, 1, std::max(comprido, 1));
   if (lado >= curto && comprido * 20 <= curto * 23) return {{0, 0, largura, altura}};
+  const int lx = std::min(lado, largura), ly = std::min(lado, altura);
   std::vector<Recorte> ladrilhos;
-  for (int y : inicios(altura, lado))
-    for (int x : inicios(largura, lado)) ladrilhos.push_back({x, y, lado, lado});
+  for (int y : inicios(altura, ly))
+    for (int x : inicios(largura, lx)) ladrilhos.push_back({x, y, lx, ly});
   return ladrilhos;
 }
 

@@ -57,10 +57,11 @@ struct Recorte {
   int x, y, largura, altura;
 };
 
-// Squares of side `lado` (at most the frame's shorter side) covering the
-// whole frame, evenly overlapping, row by row; the whole frame alone when
-// it is within 15% of square and `lado` reaches its shorter side. Small faces
-// are looked for tile by tile, so that they reach the network at a size it sees.
+// Squares of side `lado` covering the whole frame, evenly overlapping, row
+// by row, each cut to the frame where `lado` passes its shorter side; the
+// whole frame alone when it is within 15% of square and `lado` reaches its
+// shorter side. Small faces are looked for tile by tile, so that they reach
+// the network at a size it sees.
 std::vector<Recorte> ladrilhosPara(int largura, int altura, int lado);
 
 // A box normalized to a part of the frame, in the frame's normalized coordinates.

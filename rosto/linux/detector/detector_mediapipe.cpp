@@ -28,6 +28,10 @@ constexpr float kSegundaChance = 0.2f;
 // The closer looks: a square this many times the candidate's side around
 // it, where the face fills a third (then nearly half) of short range's input.
 constexpr double kVolta = 3.0, kVoltaJusta = 2.2;
+constexpr int kMaisLadrilhos = 3;
+// Closer looks a frame gets at most, the best candidates first: noise or
+// a busy texture can raise hundreds, and each costs a forward.
+constexpr size_t kMaisOlhares = 32;
 // A 16:9 frame has two tiles at once; more workers would only cost memory.
 constexpr int kMaisTrabalhadores = 4;
 
@@ -46,6 +50,11 @@ class PedidoMediaPipe : public PedidoDeRostos {
     falhou_ = false;
     std::vector<Rosto> aceitos, suspeitos;
     for (const Rosto& r : ladrilhos(imagem)) (r.confianca >= kCerto ? aceitos : suspeitos).push_back(r);
+    if (suspeitos.size() > kMaisOlhares) {
+      std::stable_sort(suspeitos.begin(), suspeitos.end(),
+                       [](const Rosto& a, const Rosto& b) { return a.confianca > b.confianca; });
+      suspeitos.resize(kMaisOlhares);
+    }
     const std::vector<Rosto> confirmados = confirmar(imagem, suspeitos);
     if (falhou_) return Erro{"o XNNPACK falhou ao executar a rede"};
     aceitos.insert(aceitos.end(), confirmados.begin(), confirmados.end());
@@ -67,8 +76,11 @@ class PedidoMediaPipe : public PedidoDeRostos {
  private:
   // Full range on every tile at once, the candidates merged where tiles overlap.
   std::vector<Rosto> ladrilhos(const Imagem& imagem) {
+    // Squares of the shorter side; a frame far from 16:9 (a strip) gets three
+    // tiles along it at most.
+    const int curto = std::min(imagem.largura, imagem.altura), comprido = std::max(imagem.largura, imagem.altura);
     const std::vector<Recorte> ladrilhos =
-        detector::ladrilhosPara(imagem.largura, imagem.altura, std::min(imagem.largura, imagem.altura));
+        detector::ladrilhosPara(imagem.largura, imagem.altura, std::max(curto, (comprido + 2) / kMaisLadrilhos));
     std::vector<std::vector<Rosto>> porLadrilho(ladrilhos.size());
     std::vector<Trabalhadores::Tarefa> tarefas;
     for (size_t k = 0; k < ladrilhos.size(); ++k)

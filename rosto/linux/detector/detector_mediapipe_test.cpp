@@ -216,6 +216,10 @@ TEST(Decodificacao, Ladrilhos) {
   EXPECT_EQ(detector::ladrilhosPara(512, 480, 480).size(), 1u);   // close to square: the whole frame
   EXPECT_EQ(detector::ladrilhosPara(640, 360, 240).size(), 6u);   // 3 across, 2 down
   EXPECT_EQ(detector::ladrilhosPara(1, 1, 1).size(), 1u);
+  const auto tira = detector::ladrilhosPara(640, 17, 214);  // a strip: squares cut to it
+  ASSERT_EQ(tira.size(), 3u);
+  EXPECT_EQ(tira[2].x + tira[2].largura, 640);
+  EXPECT_EQ(tira[2].altura, 17);
   const auto grade = detector::ladrilhosPara(640, 360, 240);
   EXPECT_EQ(grade[5].x + grade[5].largura, 640);
   EXPECT_EQ(grade[5].y + grade[5].altura, 360);

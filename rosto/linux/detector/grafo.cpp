@@ -416,4 +416,14 @@ Resultado<Grafo> lerGrafo(const uint8_t* bytes, size_t tamanho) {
   return Leitor(*modelo, *modelo->subgraphs()->Get(0)).ler();
 }
 
+Resultado<Grafo> lerGrafoDeCopia(const uint8_t* bytes, size_t tamanho) {
+  // Blocks aligned as the format aligns its buffers.
+  struct alignas(16) Bloco {
+    uint8_t bytes[16];
+  };
+  std::vector<Bloco> alinhados((tamanho + 15) / 16);
+  if (tamanho) std::memcpy(alinhados.data(), bytes, tamanho);
+  return lerGrafo(reinterpret_cast<const uint8_t*>(alinhados.data()), tamanho);
+}
+
 }  // namespace rosto::detector

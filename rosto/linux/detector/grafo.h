@@ -62,4 +62,7 @@ struct Grafo {
 // not know, a shape that does not follow from the operation's inputs.
 Resultado<Grafo> lerGrafo(const uint8_t* bytes, size_t tamanho);
 
+// The same for bytes at any address: copied first into aligned memory.
+Resultado<Grafo> lerGrafoDeCopia(const uint8_t* bytes, size_t tamanho);
+
 }  // namespace rosto::detector

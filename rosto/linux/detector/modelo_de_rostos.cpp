@@ -50,20 +50,28 @@ const DescricaoDoModelo& alcanceCurto() {
   return d;
 }
 
+Resultado<std::shared_ptr<const Grafo>> modeloDosBytes(const uint8_t* bytes, size_t tamanho,
+                                                       const DescricaoDoModelo& descricao) {
+  Resultado<Grafo> lido = lerGrafo(bytes, tamanho);
+  if (!lido.ok()) return lido.erro();
+  const Grafo& g = lido.valor();
+  const size_t lado = descricao.ancoras.lado, ancoras = ancorasSsd(descricao.ancoras).size();
+  const bool entradaCerta = g.entradas.size() == 1 && formaE(g, g.entradas[0], {1, lado, lado, 3});
+  const auto saidasSao = [&](int caixas, int pontuacoes) {
+    return formaE(g, caixas, {1, ancoras, 16}) && formaE(g, pontuacoes, {1, ancoras, 1});
+  };
+  const bool saidasCertas = g.saidas.size() == 2 && (saidasSao(g.saidas[0], g.saidas[1]) || saidasSao(g.saidas[1], g.saidas[0]));
+  if (!entradaCerta || !saidasCertas) return Erro{std::string("entrada ou saídas não são as de ") + descricao.arquivo};
+  return std::shared_ptr<const Grafo>(std::make_shared<Grafo>(std::move(lido.valor())));
+}
+
 Resultado<std::shared_ptr<const Grafo>> carregarModelo(const std::string& caminho, const DescricaoDoModelo& descricao) {
   size_t tamanho = 0;
   Resultado<std::shared_ptr<uint8_t>> bytes = lerArquivo(caminho, tamanho);
   if (!bytes.ok()) return bytes.erro();
-  Resultado<Grafo> lido = lerGrafo(bytes.valor().get(), tamanho);
-  if (!lido.ok()) return Erro{caminho + ": " + lido.erro().descricao};
-  const Grafo& g = lido.valor();
-  const size_t lado = descricao.ancoras.lado, ancoras = ancorasSsd(descricao.ancoras).size();
-  const bool entradaCerta = g.entradas.size() == 1 && formaE(g, g.entradas[0], {1, lado, lado, 3});
-  const bool saidasCertas = g.saidas.size() == 2 && ((formaE(g, g.saidas[0], {1, ancoras, 16}) && formaE(g, g.saidas[1], {1, ancoras, 1})) ||
-                                                     (formaE(g, g.saidas[1], {1, ancoras, 16}) && formaE(g, g.saidas[0], {1, ancoras, 1})));
-  if (!entradaCerta || !saidasCertas)
-    return Erro{caminho + ": entrada ou saídas não são as de " + descricao.arquivo};
-  return std::shared_ptr<const Grafo>(std::make_shared<Grafo>(std::move(lido.valor())));
+  Resultado<std::shared_ptr<const Grafo>> modelo = modeloDosBytes(bytes.valor().get(), tamanho, descricao);
+  if (!modelo.ok()) return Erro{caminho + ": " + modelo.erro().descricao};
+  return modelo;
 }
 
 Resultado<std::unique_ptr<ModeloDeRostos>> ModeloDeRostos::criar(std::shared_ptr<const Grafo> grafo,
