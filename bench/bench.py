@@ -18,6 +18,7 @@ import time
 RAIZ = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 BIN = os.path.join(sys.argv[1] if len(sys.argv) > 1 else os.path.join(RAIZ, "build"), "bin")
 sys.path.insert(0, os.path.join(RAIZ, "tests"))
+from giro import girar  # noqa: E402
 from sessao_de_som import Sessao, esperar, floats, gerar_tom  # noqa: E402
 
 PASTA = tempfile.mkdtemp(prefix="rosto-bench-")
@@ -98,10 +99,7 @@ def clipe_natural(nome="natural.mp4", segundos_por_cena=8):
 
 
 def girado(origem, nome):
-    destino = os.path.join(PASTA, nome)
-    subprocess.run(["ffmpeg", "-nostdin", "-v", "error", "-y", "-i", origem, "-c", "copy",
-                    "-metadata:s:v:0", "rotate=90", destino], check=True)
-    return destino
+    return girar(origem, os.path.join(PASTA, nome), 90)
 
 
 def bench_rosto():

@@ -7,6 +7,8 @@ import os
 import struct
 import subprocess
 
+from giro import girar
+
 # name: (file extension, ffmpeg arguments after the input, display matrix written afterwards)
 MATRIZ = {
     "h264_bquadros": ("mp4", ["-c:v", "libx264", "-bf", "3", "-g", "12", "-pix_fmt", "yuv420p"], 0),
@@ -56,14 +58,19 @@ def fazer(nome, entrada, pasta, quadros, taxa=10):
     segundos = quadros / taxa
     antes = ["-f", "lavfi", "-i", f"sine=f=440:r=8000:d={segundos}"] if nome == "audio_antes" else []
     mapas = ["-map", "0:a", "-map", "1:v", "-c:a", "aac"] if antes else []
-    subprocess.run(["ffmpeg", "-nostdin", "-v", "error", "-y", *antes, "-t", str(segundos), *entrada, "-r", str(taxa),
+    # FFmpeg 7 refuses an output rate (-r) beside a variable-rate mode: such
+    # an entry gets its rate from the fps filter ahead of its own timing.
+    taxa_fixa = ["-r", str(taxa)]
+    if "-fps_mode" in argumentos:
+        taxa_fixa = []
+        argumentos = [f"fps={taxa},{a}" if a.startswith("setpts") else a for a in argumentos]
+    subprocess.run(["ffmpeg", "-nostdin", "-v", "error", "-y", *antes, "-t", str(segundos), *entrada, *taxa_fixa,
                     "-frames:v", str(quadros), *mapas, *argumentos, destino], check=True)
     if giro == "espelho":
         espelhar(destino)
     elif giro:
         # ffmpeg writes the rotation only when copying, not while encoding
         girado = os.path.join(pasta, f"{nome}-girado.{extensao}")
-        subprocess.run(["ffmpeg", "-nostdin", "-v", "error", "-y", "-i", destino, "-c", "copy",
-                        "-metadata:s:v:0", f"rotate={giro}", girado], check=True)
+        girar(destino, girado, int(giro))
         os.replace(girado, destino)
     return destino

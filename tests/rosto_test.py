@@ -10,6 +10,7 @@ import tempfile
 import unittest
 
 import matriz_de_codecs
+from giro import girar
 
 RAIZ = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 ROSTO = os.environ.get("ROSTO", os.path.join(RAIZ, "build", "bin", "rosto"))
@@ -74,7 +75,7 @@ class Resumo(ComClipes):
 
     def test_video_em_pe(self):
         c = self.cinza("deitado.mp4", "1920x1080", 1)
-        girado = self.clipe("empe.mp4", "-i", c, "-c", "copy", "-metadata:s:v:0", "rotate=90")
+        girado = girar(c, os.path.join(self.pasta, "empe.mp4"), 90)
         fim = self.linhas(girado)[-1]
         self.assertEqual((fim["largura"], fim["altura"]), (1080, 1920))
 
@@ -106,7 +107,7 @@ class Rostos(ComClipes):
         deitado = self.clipe("deitado_rosto.mp4", "-loop", "1", "-i", foto, "-vf",
                              "scale=360:360,pad=360:640:0:140,transpose=1", "-t", "1", "-r", "10",
                              "-pix_fmt", "yuv420p", "-c:v", "libx264")
-        empe = self.clipe("empe_rosto.mp4", "-i", deitado, "-c", "copy", "-metadata:s:v:0", "rotate=90")
+        empe = girar(deitado, os.path.join(self.pasta, "empe_rosto.mp4"), 90)
         registros = self.linhas(empe)
         self.assertEqual((registros[-1]["largura"], registros[-1]["altura"]), (360, 640))
         for r in registros[:-1]:

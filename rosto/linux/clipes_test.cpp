@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <stdexcept>
+#include <string>
 
 namespace rosto::teste {
 
@@ -21,6 +22,13 @@ Clipes::~Clipes() {
 
 void rodarComando(const std::string& comando) {
   if (std::system(comando.c_str()) != 0) throw std::runtime_error("falhou: " + comando);
+}
+
+std::string argumentosDeGiro(const std::string& origem, int graus) {
+  static const bool novo =
+      std::system("ffmpeg -hide_banner -h full 2>/dev/null | grep -q -- -display_rotation") == 0;
+  if (novo) return "-display_rotation:v:0 " + std::to_string(graus) + " -i '" + origem + "' -c copy";
+  return "-i '" + origem + "' -c copy -metadata:s:v:0 rotate=" + std::to_string(graus);
 }
 
 std::string Clipes::fazer(const std::string& nome, const std::string& argumentos) const {

@@ -1,6 +1,7 @@
 #pragma once
 // Test videos made on the spot with the ffmpeg command-line tool, in a
 // temporary folder that goes away with the object.
+#include <cstdint>
 #include <string>
 
 namespace rosto::teste {
@@ -23,6 +24,12 @@ class Clipes {
 
 // Runs a shell command; throws when it fails.
 void rodarComando(const std::string& comando);
+
+// ffmpeg arguments that copy `origem` turned `graus` clockwise for display,
+// with the installed ffmpeg: FFmpeg 7 no longer turns the "rotate" metadata
+// key into a display matrix and takes -display_rotation instead (its
+// angle, measured here, turns the picture the same way).
+std::string argumentosDeGiro(const std::string& origem, int graus);
 
 // A clip of gray frames whose level encodes the frame number (see nivelDoQuadro).
 // `filtros` may add timing filters after the generator.

@@ -41,13 +41,19 @@ double medir(const std::string& caminho, int fluxo, const Limites& limites) {
 
 }  // namespace
 
-// Time zero is the stream's first frame. Most containers count their duration
-// from zero (so a stream starting late ends sooner); durations FFmpeg derived
-// from timestamps count from the file's start time instead.
+// Time zero is the stream's first frame. A duration the stream itself
+// declares counts from there. Otherwise most containers count their duration
+// from zero (so a stream starting late ends sooner), and durations FFmpeg
+// derived from timestamps count from the file's start time instead; which
+// of the two a container's declared duration is changed between FFmpeg
+// releases (MP4 from 7.0 on), so the stream's own comes first.
 double duracaoDe(const AVFormatContext& formato, int fluxo, const std::string& caminho, const Limites& limites) {
   if (!declarada(formato)) return medir(caminho, fluxo, limites);
-  const double declarado = static_cast<double>(formato.duration) / AV_TIME_BASE;
   const AVStream* s = formato.streams[fluxo];
+  if (formato.duration_estimation_method == AVFMT_DURATION_FROM_STREAM && s->duration != AV_NOPTS_VALUE &&
+      s->duration > 0)
+    return static_cast<double>(s->duration) * av_q2d(s->time_base);
+  const double declarado = static_cast<double>(formato.duration) / AV_TIME_BASE;
   const double primeiro = s->start_time != AV_NOPTS_VALUE ? s->start_time * av_q2d(s->time_base) : 0.0;
   double fim = declarado;
   if (formato.duration_estimation_method == AVFMT_DURATION_FROM_PTS && formato.start_time != AV_NOPTS_VALUE)

@@ -5,10 +5,7 @@
 #include "rosto/linux/abertura_ffmpeg.h"
 #include "rosto/linux/duracao_ffmpeg.h"
 #include "rosto/linux/gerador_ffmpeg.h"
-
-extern "C" {
-#include <libavutil/display.h>
-}
+#include "rosto/linux/matriz_ffmpeg.h"
 
 namespace rosto {
 
@@ -18,8 +15,7 @@ using namespace ffmpeg;
 
 // The display matrix holds 16.16 fixed-point a, b, c, d, tx, ty in file order.
 Transformacao transformacaoDe(const AVStream& s) {
-  const auto* m = reinterpret_cast<const int32_t*>(
-      av_stream_get_side_data(&s, AV_PKT_DATA_DISPLAYMATRIX, nullptr));
+  const int32_t* m = matrizDeExibicao(s);
   if (!m) return {};
   const auto fixo = [](int32_t v) { return v / 65536.0; };
   return {fixo(m[0]), fixo(m[1]), fixo(m[3]), fixo(m[4]), fixo(m[6]), fixo(m[7])};

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <string>
 
+#include "rosto/linux/detector/nos_elementares.h"
+
 namespace rosto::detector {
 
 namespace {
@@ -74,9 +76,9 @@ class Montador {
         return xnn_define_max_pooling_2d(sub_, 0, 0, 0, 0, n.filtroH, n.filtroW, n.passoH, n.passoW, 1, 1, n.minimo,
                                          n.maximo, x, y, mesmo) == xnn_status_success;
       case Operacao::soma:
-        return xnn_define_add2(sub_, n.minimo, n.maximo, x, id(n.entradas[1]), y, 0) == xnn_status_success;
+        return definirSoma(sub_, n.minimo, n.maximo, x, id(n.entradas[1]), y);
       case Operacao::relu:
-        return xnn_define_clamp(sub_, 0.0f, n.maximo, x, y, 0) == xnn_status_success;
+        return definirLimites(sub_, 0.0f, n.maximo, x, y);
       case Operacao::prelu: return prelu(n, x, y);
       case Operacao::preencher:
         return xnn_define_static_constant_pad(sub_, n.antes.data(), n.depois.data(), 0.0f, x, y, 0) ==
@@ -103,7 +105,7 @@ class Montador {
     if (xnn_define_tensor_value(sub_, xnn_datatype_fp32, 1, &canais, inclinacoes.constante.data(),
                                 XNN_INVALID_VALUE_ID, 0, &s) != xnn_status_success)
       return false;
-    return xnn_define_prelu(sub_, x, s, y, 0) == xnn_status_success;
+    return definirPrelu(sub_, x, s, y);
   }
 
   const Grafo& grafo_;
