@@ -2,6 +2,7 @@
 PipeWire, WirePlumber and null sink, and optionally an Xvfb screen. Nothing
 of the machine's own session is touched."""
 import os
+import re
 import shutil
 import signal
 import subprocess
@@ -11,8 +12,15 @@ import math
 import struct
 
 # The session manager's own configuration for these sessions: no logind, no
-# Bluetooth, no device monitors (see config/wireplumber/).
+# Bluetooth, no device monitors; one per configuration format (WirePlumber
+# 0.5 reads SPA-JSON profiles and refuses 0.4's Lua-era files).
 CONFIG = os.path.join(os.path.dirname(os.path.abspath(__file__)), "config")
+
+
+def _wireplumber_05():
+    versao = subprocess.run(["wireplumber", "--version"], capture_output=True, text=True).stdout
+    numeros = re.search(r"libwireplumber (\d+)\.(\d+)", versao)
+    return bool(numeros) and (int(numeros[1]), int(numeros[2])) >= (0, 5)
 
 
 def esperar(condicao, segundos=10.0, passo=0.05):
@@ -91,7 +99,13 @@ class Sessao:
         return RuntimeError("\n".join(partes))
 
     def iniciar_wireplumber(self):
-        self.wireplumber = self._iniciar("wireplumber", env={**self.env, "XDG_CONFIG_HOME": CONFIG})
+        if _wireplumber_05():
+            cmd = ["wireplumber", "--profile", "testes"]
+            config = os.path.join(CONFIG, "wireplumber-0.5")
+        else:
+            cmd = ["wireplumber"]
+            config = os.path.join(CONFIG, "wireplumber-0.4")
+        self.wireplumber = self._iniciar(*cmd, env={**self.env, "XDG_CONFIG_HOME": config})
         return self.wireplumber
 
     def _xvfb(self, tela):
