@@ -2,7 +2,7 @@
 BUILD ?= build
 JOBS  ?= $(shell nproc)
 
-.PHONY: all setup build test test-sanitize fuzz demo bench deb check-fresh clean
+.PHONY: all setup build test test-trixie test-sanitize fuzz demo bench deb check-fresh clean
 
 all: build
 
@@ -20,6 +20,10 @@ build: setup $(BUILD)/CMakeCache.txt
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+# The whole suite inside a fresh minimal Debian 13 root (cached with its packages).
+test-trixie:
+	scripts/testar-em trixie
 
 # The whole suite again with AddressSanitizer and UBSan in every binary.
 test-sanitize: setup
@@ -48,10 +52,12 @@ deb: build
 	scripts/setup-deb
 	cd $(BUILD) && cpack -G DEB > cpack.log && ls -1 $(CURDIR)/$(BUILD)/*.deb
 
-# The README's two commands on a minimal Debian 12 made here, then the packages
-# installed on another one. Slow (about half an hour); never part of make test.
+# The README's two commands on a minimal Debian made here (SUITE=bookworm, the
+# default, or trixie), then the packages installed on another one. Slow
+# (about half an hour); never part of make test.
+SUITE ?= bookworm
 check-fresh:
-	scripts/check-fresh
+	scripts/check-fresh $(SUITE)
 
 clean:
 	rm -rf $(BUILD)
