@@ -1,6 +1,9 @@
 #include "rosto/linux/acervo_test.h"
 
+#include <cmath>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <opencv2/imgproc.hpp>
 #include <random>
@@ -182,6 +185,93 @@ std::vector<Quadro> grades(const std::vector<Retrato>& retratos, int altura, uns
     alvos.emplace_back(r.rosto.x * escala, r.rosto.y * escala, r.rosto.width * escala, r.rosto.height * escala);
   }
   return emGrade(pecas, alvos, 2 * altura, semente);
+}
+
+std::vector<Retrato> rolados(const std::vector<Retrato>& retratos, double graus) {
+  std::vector<Retrato> saida;
+  for (const Retrato& r : retratos) {
+    // A square canvas the diagonal's size, the face at its centre.
+    const int lado = static_cast<int>(std::ceil(std::hypot(r.imagem.cols, r.imagem.rows)));
+    const cv::Point2d centro(r.rosto.x + r.rosto.width / 2, r.rosto.y + r.rosto.height / 2);
+    cv::Mat giro = cv::getRotationMatrix2D(centro, graus, 1.0);
+    giro.at<double>(0, 2) += lado / 2.0 - centro.x;
+    giro.at<double>(1, 2) += lado / 2.0 - centro.y;
+    Retrato novo{r.origem + " rolada", cv::Mat(), cv::Rect2d(lado / 2.0 - r.rosto.width / 2, lado / 2.0 - r.rosto.height / 2,
+                                                             r.rosto.width, r.rosto.height)};
+    cv::warpAffine(r.imagem, novo.imagem, giro, cv::Size(lado, lado), cv::INTER_LINEAR, cv::BORDER_REFLECT);
+    saida.push_back(std::move(novo));
+  }
+  return saida;
+}
+
+const char* nomeDe(Condicao c) {
+  switch (c) {
+    case Condicao::escuro: return "escuro";
+    case Condicao::borrado: return "borrado";
+    case Condicao::ruidoso: return "ruidoso";
+    case Condicao::comprimido: return "comprimido";
+  }
+  return "?";
+}
+
+namespace {
+
+// The frames as one low-bitrate H.264 clip, decoded back through rosto's own path.
+std::vector<Quadro> comprimidos(std::vector<Quadro> quadros) {
+  char pasta[] = "/tmp/rosto-acervo-XXXXXX";
+  if (!mkdtemp(pasta)) throw std::runtime_error("mkdtemp");
+  const std::string cru = std::string(pasta) + "/quadros.rgb", clipe = std::string(pasta) + "/quadros.mp4";
+  {
+    std::ofstream f(cru, std::ios::binary);
+    for (const Quadro& q : quadros) f.write(reinterpret_cast<const char*>(q.rgb.data), q.rgb.total() * 3);
+  }
+  const std::string comando = "ffmpeg -nostdin -v error -y -f rawvideo -pix_fmt rgb24 -s " + std::to_string(kLargura) +
+                              "x" + std::to_string(kAltura) + " -r 1 -i '" + cru +
+                              "' -c:v libx264 -crf 40 -g 1 -pix_fmt yuv420p '" + clipe + "'";
+  if (std::system(comando.c_str()) != 0) throw std::runtime_error("falhou: " + comando);
+  auto ativo = abrirAtivoFFmpeg(clipe);
+  AjustesDoGerador ajustes;
+  ajustes.toleranciaDepois = {1, 30};
+  ajustes.tamanhoMaximo = {1e6, 1e6};
+  auto gerador = ativo->criarGerador(ajustes);
+  for (size_t k = 0; k < quadros.size(); ++k) {
+    Resultado<Imagem> r = gerador->imagemEm({static_cast<int64_t>(k), 1});
+    if (!r.ok()) throw std::runtime_error("quadro comprimido " + std::to_string(k));
+    const Imagem& i = r.valor();
+    cv::Mat(i.altura, i.largura, CV_8UC3, const_cast<uint8_t*>(i.rgb), i.bytesPorLinha).copyTo(quadros[k].rgb);
+  }
+  std::filesystem::remove_all(pasta);
+  return quadros;
+}
+
+}  // namespace
+
+std::vector<Quadro> sob(Condicao c, std::vector<Quadro> quadros) {
+  if (c == Condicao::comprimido) return comprimidos(std::move(quadros));
+  std::mt19937 sorte(13);
+  for (Quadro& q : quadros) {
+    switch (c) {
+      case Condicao::escuro:  // a quarter of the light, and the noise of the gain that brings it back
+        q.rgb.convertTo(q.rgb, -1, 0.25, 0);
+        break;
+      case Condicao::borrado: {  // the camera moving 9 px across during the exposure
+        const cv::Mat nucleo = cv::Mat::ones(1, 9, CV_32F) / 9.0f;
+        cv::filter2D(q.rgb, q.rgb, -1, nucleo);
+        break;
+      }
+      case Condicao::ruidoso: {  // sensor noise, sigma 20 of 255
+        cv::Mat ruido(q.rgb.size(), CV_16SC3);
+        cv::randn(ruido, 0, 20);
+        cv::Mat soma;
+        q.rgb.convertTo(soma, CV_16SC3);
+        soma += ruido;
+        soma.convertTo(q.rgb, CV_8UC3);
+        break;
+      }
+      case Condicao::comprimido: break;
+    }
+  }
+  return quadros;
 }
 
 std::vector<Quadro> texturas() {

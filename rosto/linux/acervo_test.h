@@ -39,6 +39,17 @@ struct Quadro {
 };
 std::vector<Quadro> grades(const std::vector<Retrato>& retratos, int altura, unsigned semente);
 
+// The portraits rolled by `graus` (counter-clockwise) about the face's centre,
+// on a canvas large enough to keep all of the picture.
+std::vector<Retrato> rolados(const std::vector<Retrato>& retratos, double graus);
+
+// What cameras and networks do to frames: too little light, a moving
+// camera, sensor noise, and a video coded at a very low bitrate.
+enum class Condicao { escuro, borrado, ruidoso, comprimido };
+const char* nomeDe(Condicao c);
+// The frames under `c`; the faces stay where they were.
+std::vector<Quadro> sob(Condicao c, std::vector<Quadro> quadros);
+
 // Face-free 640×360 frames: each texture whole, zoomed in 2× and 4× at
 // several crops, shrunk and repeated, and the LFW non-face patches in grids.
 std::vector<Quadro> texturas();
