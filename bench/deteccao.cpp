@@ -1,5 +1,5 @@
-// Detection alone on 640x360 frames: rosto's BlazeFace request against
-// OpenCV's Haar cascade on the same frames. Prints median milliseconds.
+// Detection alone on 640x360 frames: rosto's face request (MediaPipe's models
+// on XNNPACK) against OpenCV's Haar cascade on the same frames. Prints median milliseconds.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
