@@ -142,10 +142,6 @@ std::filesystem::path diretorioDoExecutavel() {
 
 using Grafo = std::shared_ptr<const detector::Grafo>;
 
-Resultado<std::unique_ptr<ModeloDeRostos>> runtime(const Grafo& grafo, const detector::DescricaoDoModelo& d) {
-  return ModeloDeRostos::criar(grafo, d);
-}
-
 }  // namespace
 
 std::string diretorioDosModelosInstalados() {
@@ -163,9 +159,9 @@ Resultado<std::unique_ptr<PedidoDeRostos>> criarPedidoMediaPipe(const std::strin
                                  kMaisTrabalhadores);
   std::vector<Redes> redes;
   for (int k = 0; k < quantos; ++k) {
-    auto t = runtime(grafoTotal.valor(), total);
+    auto t = ModeloDeRostos::criar(grafoTotal.valor(), total);
     if (!t.ok()) return t.erro();
-    auto c = runtime(grafoCurto.valor(), curto);
+    auto c = ModeloDeRostos::criar(grafoCurto.valor(), curto);
     if (!c.ok()) return c.erro();
     redes.push_back({std::move(t.valor()), std::move(c.valor())});
   }
