@@ -51,9 +51,9 @@ TEST(LinhaDeComando, OpcaoDesconhecidaAntesDoArquivoQueFalta) {
 
 TEST(LinhaDeComando, ModeloAusenteFalhaAntesDeQualquerSaida) {
   PlataformaFalsa p;
-  p.erroDoPedido = "modelo ausente: /x/rosto/face.onnx";
+  p.erroDoPedido = "modelo ausente: /x/rosto/face.tflite";
   esperaFalha(rodar(p, {"v.mp4"}),
-              "não consegui carregar o detector de rostos: modelo ausente: /x/rosto/face.onnx\n");
+              "não consegui carregar o detector de rostos: modelo ausente: /x/rosto/face.tflite\n");
 }
 
 int amostras(double duracao, std::vector<std::string> opcoes) {
