@@ -9,16 +9,12 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* dados, size_t tamanho) {
   using namespace rosto::detector;
+  rosto::Resultado<Grafo> lido = lerGrafoDeCopia(dados, tamanho);
+  if (!lido.ok()) return 0;
   static const std::vector<uint8_t> pixels(3 * 37 * 21, 128);
   const rosto::Imagem imagem{37, 21, 3 * 37, pixels.data()};
   for (const DescricaoDoModelo* d : {&alcanceTotal(), &alcanceCurto()}) {
-    // Aligned as a file is read into.
-    struct alignas(16) Bloco {
-      uint8_t b[16];
-    };
-    std::vector<Bloco> alinhados((tamanho + 15) / 16);
-    if (tamanho) std::copy(dados, dados + tamanho, reinterpret_cast<uint8_t*>(alinhados.data()));
-    auto modelo = modeloDosBytes(reinterpret_cast<const uint8_t*>(alinhados.data()), tamanho, *d);
+    auto modelo = conferirModelo(lido.valor(), *d);
     if (!modelo.ok()) continue;
     auto rede = ModeloDeRostos::criar(modelo.valor(), *d);
     if (!rede.ok()) continue;

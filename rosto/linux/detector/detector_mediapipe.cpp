@@ -28,6 +28,7 @@ constexpr float kSegundaChance = 0.2f;
 // The closer looks: a square this many times the candidate's side around
 // it, where the face fills a third (then nearly half) of short range's input.
 constexpr double kVolta = 3.0, kVoltaJusta = 2.2;
+// A strip far from 16:9 gets at most this many tiles along it.
 constexpr int kMaisLadrilhos = 3;
 // Closer looks a frame gets at most, the best candidates first: noise or
 // a busy texture can raise hundreds, and each costs a forward.

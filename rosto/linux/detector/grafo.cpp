@@ -237,6 +237,13 @@ class Leitor {
            ladoDaJanela(w, no.filtroW, no.passoW, no.dilatacaoW, no.mesmo, ow);
   }
 
+  // Padding and strides: the first three fields of every windowed operation's options.
+  void lerPassos(No& no) const {
+    no.mesmo = opcoes_->padding() == tflite::kSame;
+    no.passoW = opcoes_->strideW();
+    no.passoH = opcoes_->strideH();
+  }
+
   bool lerConvolucao(bool porCanal) {
     No no;
     no.operacao = porCanal ? Operacao::porCanal : Operacao::convolucao;
@@ -250,9 +257,7 @@ class Leitor {
       return falha(prefixo_ + "filtro não casa com os canais da entrada");
     if (!constante(entradas_[1], f)) return false;
     if (entradas_[2] != kSemTensor && !constante(entradas_[2], {saidas})) return false;
-    no.mesmo = opcoes_->padding() == tflite::kSame;
-    no.passoW = opcoes_->strideW();
-    no.passoH = opcoes_->strideH();
+    lerPassos(no);
     no.filtroH = static_cast<int>(f[1]);
     no.filtroW = static_cast<int>(f[2]);
     no.dilatacaoW = porCanal ? opcoes_->dilatacaoWDepthwise() : opcoes_->dilatacaoWConv();
@@ -268,9 +273,7 @@ class Leitor {
     no.operacao = Operacao::maximoLocal;
     if (!opcoesDo(tflite::kOpcoesPool) || entradas_.size() != 1 || !ativacao(entradas_[0], 4)) return false;
     const std::vector<size_t>& x = forma(entradas_[0]);
-    no.mesmo = opcoes_->padding() == tflite::kSame;
-    no.passoW = opcoes_->strideW();
-    no.passoH = opcoes_->strideH();
+    lerPassos(no);
     no.filtroW = opcoes_->filtroW();
     no.filtroH = opcoes_->filtroH();
     if (!ativacaoFundida(opcoes_->ativacaoPool(), no)) return false;

@@ -50,11 +50,8 @@ const DescricaoDoModelo& alcanceCurto() {
   return d;
 }
 
-Resultado<std::shared_ptr<const Grafo>> modeloDosBytes(const uint8_t* bytes, size_t tamanho,
-                                                       const DescricaoDoModelo& descricao) {
-  Resultado<Grafo> lido = lerGrafo(bytes, tamanho);
-  if (!lido.ok()) return lido.erro();
-  const Grafo& g = lido.valor();
+Resultado<std::shared_ptr<const Grafo>> conferirModelo(Grafo grafo, const DescricaoDoModelo& descricao) {
+  const Grafo& g = grafo;
   const size_t lado = descricao.ancoras.lado, ancoras = ancorasSsd(descricao.ancoras).size();
   const bool entradaCerta = g.entradas.size() == 1 && formaE(g, g.entradas[0], {1, lado, lado, 3});
   const auto saidasSao = [&](int caixas, int pontuacoes) {
@@ -62,14 +59,16 @@ Resultado<std::shared_ptr<const Grafo>> modeloDosBytes(const uint8_t* bytes, siz
   };
   const bool saidasCertas = g.saidas.size() == 2 && (saidasSao(g.saidas[0], g.saidas[1]) || saidasSao(g.saidas[1], g.saidas[0]));
   if (!entradaCerta || !saidasCertas) return Erro{std::string("entrada ou saídas não são as de ") + descricao.arquivo};
-  return std::shared_ptr<const Grafo>(std::make_shared<Grafo>(std::move(lido.valor())));
+  return std::shared_ptr<const Grafo>(std::make_shared<Grafo>(std::move(grafo)));
 }
 
 Resultado<std::shared_ptr<const Grafo>> carregarModelo(const std::string& caminho, const DescricaoDoModelo& descricao) {
   size_t tamanho = 0;
   Resultado<std::shared_ptr<uint8_t>> bytes = lerArquivo(caminho, tamanho);
   if (!bytes.ok()) return bytes.erro();
-  Resultado<std::shared_ptr<const Grafo>> modelo = modeloDosBytes(bytes.valor().get(), tamanho, descricao);
+  Resultado<Grafo> lido = lerGrafo(bytes.valor().get(), tamanho);
+  if (!lido.ok()) return Erro{caminho + ": " + lido.erro().descricao};
+  Resultado<std::shared_ptr<const Grafo>> modelo = conferirModelo(std::move(lido.valor()), descricao);
   if (!modelo.ok()) return Erro{caminho + ": " + modelo.erro().descricao};
   return modelo;
 }

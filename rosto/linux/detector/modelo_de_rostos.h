@@ -28,9 +28,8 @@ const DescricaoDoModelo& alcanceCurto();
 // read-only, by every worker's runtime.
 Resultado<std::shared_ptr<const Grafo>> carregarModelo(const std::string& caminho, const DescricaoDoModelo& descricao);
 
-// The same check on a file's bytes already in memory (16-byte aligned).
-Resultado<std::shared_ptr<const Grafo>> modeloDosBytes(const uint8_t* bytes, size_t tamanho,
-                                                       const DescricaoDoModelo& descricao);
+// The same check on a network already read from a file's bytes.
+Resultado<std::shared_ptr<const Grafo>> conferirModelo(Grafo grafo, const DescricaoDoModelo& descricao);
 
 // The model as one worker runs it. Not to be shared between threads.
 class ModeloDeRostos {
