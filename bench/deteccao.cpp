@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "rosto/linux/detector/detector_mediapipe.h"
-#include "rosto/linux/video_ffmpeg.h"
+#include "rosto/linux/video/video_ffmpeg.h"
 
 namespace {
 

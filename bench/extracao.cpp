@@ -7,7 +7,7 @@
 #include <string>
 
 #include "rosto/geometria.h"
-#include "rosto/linux/video_ffmpeg.h"
+#include "rosto/linux/video/video_ffmpeg.h"
 
 int main(int argc, char** argv) {
   if (argc < 2) {

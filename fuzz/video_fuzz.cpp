@@ -16,7 +16,7 @@
 
 #include "rosto/geometria.h"
 #include "rosto/linux/detector/detector_mediapipe.h"
-#include "rosto/linux/video_ffmpeg.h"
+#include "rosto/linux/video/video_ffmpeg.h"
 
 namespace {
 

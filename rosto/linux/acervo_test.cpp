@@ -12,7 +12,7 @@
 #include <gtest/gtest.h>
 
 #include "rosto/linux/detector/detector_mediapipe.h"
-#include "rosto/linux/video_ffmpeg.h"
+#include "rosto/linux/video/video_ffmpeg.h"
 
 namespace rosto::acervo {
 

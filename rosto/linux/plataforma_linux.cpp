@@ -1,7 +1,7 @@
 #include "rosto/linux/plataforma_linux.h"
 
 #include "rosto/linux/detector/detector_mediapipe.h"
-#include "rosto/linux/video_ffmpeg.h"
+#include "rosto/linux/video/video_ffmpeg.h"
 
 namespace rosto {
 

@@ -10,7 +10,7 @@
 
 #include "rosto/linux/acervo_test.h"
 #include "rosto/linux/detector/decodificacao.h"
-#include "rosto/linux/video_ffmpeg.h"
+#include "rosto/linux/video/video_ffmpeg.h"
 
 namespace rosto {
 namespace {

@@ -3,8 +3,8 @@
 // and jumps ahead to a keyframe when that saves decoding.
 #include <cstdint>
 
-#include "rosto/linux/ffmpeg_recursos.h"
-#include "rosto/linux/limites_ffmpeg.h"
+#include "rosto/linux/video/ffmpeg_recursos.h"
+#include "rosto/linux/video/limites_ffmpeg.h"
 #include "rosto/resultado.h"
 
 namespace rosto::ffmpeg {

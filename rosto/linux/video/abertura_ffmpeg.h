@@ -2,8 +2,8 @@
 // Opening a media file for reading, bounded in time and in what it reads.
 #include <string>
 
-#include "rosto/linux/ffmpeg_recursos.h"
-#include "rosto/linux/limites_ffmpeg.h"
+#include "rosto/linux/video/ffmpeg_recursos.h"
+#include "rosto/linux/video/limites_ffmpeg.h"
 #include "rosto/resultado.h"
 
 namespace rosto::ffmpeg {

@@ -1,7 +1,7 @@
 #pragma once
 #include <string>
 
-#include "rosto/linux/limites_ffmpeg.h"
+#include "rosto/linux/video/limites_ffmpeg.h"
 
 extern "C" {
 #include <libavformat/avformat.h>

@@ -1,4 +1,4 @@
-#include "rosto/linux/abertura_ffmpeg.h"
+#include "rosto/linux/video/abertura_ffmpeg.h"
 
 #include <sys/stat.h>
 

@@ -1,4 +1,4 @@
-#include "rosto/linux/destino_rgb.h"
+#include "rosto/linux/video/destino_rgb.h"
 
 namespace rosto::ffmpeg {
 

@@ -1,9 +1,9 @@
-#include "rosto/linux/duracao_ffmpeg.h"
+#include "rosto/linux/video/duracao_ffmpeg.h"
 
 #include <algorithm>
 
-#include "rosto/linux/abertura_ffmpeg.h"
-#include "rosto/linux/tempo_ffmpeg.h"
+#include "rosto/linux/video/abertura_ffmpeg.h"
+#include "rosto/linux/video/tempo_ffmpeg.h"
 
 namespace rosto::ffmpeg {
 

@@ -1,4 +1,4 @@
-#include "rosto/linux/decodificador_ffmpeg.h"
+#include "rosto/linux/video/decodificador_ffmpeg.h"
 
 #include <algorithm>
 #include <utility>

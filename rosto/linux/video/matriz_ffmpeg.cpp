@@ -1,4 +1,4 @@
-#include "rosto/linux/matriz_ffmpeg.h"
+#include "rosto/linux/video/matriz_ffmpeg.h"
 
 namespace rosto::ffmpeg {
 

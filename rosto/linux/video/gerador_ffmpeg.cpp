@@ -1,4 +1,4 @@
-#include "rosto/linux/gerador_ffmpeg.h"
+#include "rosto/linux/video/gerador_ffmpeg.h"
 
 #include <algorithm>
 #include <cmath>

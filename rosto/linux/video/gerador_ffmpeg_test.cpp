@@ -1,12 +1,12 @@
-#include "rosto/linux/gerador_ffmpeg.h"
+#include "rosto/linux/video/gerador_ffmpeg.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "rosto/linux/clipes_test.h"
-#include "rosto/linux/video_ffmpeg.h"
+#include "rosto/linux/video/clipes_test.h"
+#include "rosto/linux/video/video_ffmpeg.h"
 
 namespace rosto {
 namespace {

@@ -3,7 +3,7 @@
 #include <memory>
 #include <string>
 
-#include "rosto/linux/limites_ffmpeg.h"
+#include "rosto/linux/video/limites_ffmpeg.h"
 #include "rosto/plataforma.h"
 
 namespace rosto {

@@ -1,11 +1,11 @@
-#include "rosto/linux/video_ffmpeg.h"
+#include "rosto/linux/video/video_ffmpeg.h"
 
 #include <optional>
 
-#include "rosto/linux/abertura_ffmpeg.h"
-#include "rosto/linux/duracao_ffmpeg.h"
-#include "rosto/linux/gerador_ffmpeg.h"
-#include "rosto/linux/matriz_ffmpeg.h"
+#include "rosto/linux/video/abertura_ffmpeg.h"
+#include "rosto/linux/video/duracao_ffmpeg.h"
+#include "rosto/linux/video/gerador_ffmpeg.h"
+#include "rosto/linux/video/matriz_ffmpeg.h"
 
 namespace rosto {
 

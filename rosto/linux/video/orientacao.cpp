@@ -1,4 +1,4 @@
-#include "rosto/linux/orientacao.h"
+#include "rosto/linux/video/orientacao.h"
 
 #include <cmath>
 #include <cstring>

@@ -3,10 +3,10 @@
 #include <memory>
 #include <vector>
 
-#include "rosto/linux/decodificador_ffmpeg.h"
-#include "rosto/linux/destino_rgb.h"
-#include "rosto/linux/orientacao.h"
-#include "rosto/linux/tempo_ffmpeg.h"
+#include "rosto/linux/video/decodificador_ffmpeg.h"
+#include "rosto/linux/video/destino_rgb.h"
+#include "rosto/linux/video/orientacao.h"
+#include "rosto/linux/video/tempo_ffmpeg.h"
 #include "rosto/plataforma.h"
 
 namespace rosto::ffmpeg {

@@ -2,7 +2,7 @@
 // The packed RGB picture libswscale writes into. Its SIMD writers may store
 // past the end of a row and of the last one, so the pixels come from FFmpeg's
 // own allocator: rows aligned, lines padded, the buffer padded past its end.
-#include "rosto/linux/ffmpeg_recursos.h"
+#include "rosto/linux/video/ffmpeg_recursos.h"
 #include "rosto/plataforma.h"
 
 namespace rosto::ffmpeg {

@@ -1,4 +1,4 @@
-#include "rosto/linux/video_ffmpeg.h"
+#include "rosto/linux/video/video_ffmpeg.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "rosto/linux/clipes_test.h"
+#include "rosto/linux/video/clipes_test.h"
 
 namespace rosto {
 namespace {

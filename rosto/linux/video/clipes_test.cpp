@@ -1,4 +1,4 @@
-#include "rosto/linux/clipes_test.h"
+#include "rosto/linux/video/clipes_test.h"
 
 #include <cmath>
 #include <cstdint>
