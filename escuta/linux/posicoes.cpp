@@ -1,40 +1,24 @@
 #include "escuta/linux/posicoes.h"
 
-#include <spa/param/audio/raw.h>
-
-#include <vector>
-
 namespace escuta {
 
-void posicoesPara(uint32_t canais, uint32_t* posicoes) {
-  static const std::vector<std::vector<uint32_t>> kConhecidas = {
-      {SPA_AUDIO_CHANNEL_MONO},
-      {SPA_AUDIO_CHANNEL_FL, SPA_AUDIO_CHANNEL_FR},
-      {SPA_AUDIO_CHANNEL_FL, SPA_AUDIO_CHANNEL_FR, SPA_AUDIO_CHANNEL_LFE},
-      {SPA_AUDIO_CHANNEL_FL, SPA_AUDIO_CHANNEL_FR, SPA_AUDIO_CHANNEL_RL, SPA_AUDIO_CHANNEL_RR},
-      {SPA_AUDIO_CHANNEL_FL, SPA_AUDIO_CHANNEL_FR, SPA_AUDIO_CHANNEL_FC, SPA_AUDIO_CHANNEL_RL, SPA_AUDIO_CHANNEL_RR},
-      {SPA_AUDIO_CHANNEL_FL, SPA_AUDIO_CHANNEL_FR, SPA_AUDIO_CHANNEL_FC, SPA_AUDIO_CHANNEL_LFE, SPA_AUDIO_CHANNEL_RL,
-       SPA_AUDIO_CHANNEL_RR},
-      {SPA_AUDIO_CHANNEL_FL, SPA_AUDIO_CHANNEL_FR, SPA_AUDIO_CHANNEL_FC, SPA_AUDIO_CHANNEL_LFE, SPA_AUDIO_CHANNEL_RC,
-       SPA_AUDIO_CHANNEL_SL, SPA_AUDIO_CHANNEL_SR},
-      {SPA_AUDIO_CHANNEL_FL, SPA_AUDIO_CHANNEL_FR, SPA_AUDIO_CHANNEL_FC, SPA_AUDIO_CHANNEL_LFE, SPA_AUDIO_CHANNEL_RL,
-       SPA_AUDIO_CHANNEL_RR, SPA_AUDIO_CHANNEL_SL, SPA_AUDIO_CHANNEL_SR},
+std::vector<Posicao> posicoesPara(uint32_t canais) {
+  using P = Posicao;
+  static const std::vector<std::vector<Posicao>> kConhecidas = {
+      {P::mono},
+      {P::frenteEsquerda, P::frenteDireita},
+      {P::frenteEsquerda, P::frenteDireita, P::graves},
+      {P::frenteEsquerda, P::frenteDireita, P::trasEsquerda, P::trasDireita},
+      {P::frenteEsquerda, P::frenteDireita, P::centro, P::trasEsquerda, P::trasDireita},
+      {P::frenteEsquerda, P::frenteDireita, P::centro, P::graves, P::trasEsquerda, P::trasDireita},
+      {P::frenteEsquerda, P::frenteDireita, P::centro, P::graves, P::trasCentro, P::ladoEsquerdo, P::ladoDireito},
+      {P::frenteEsquerda, P::frenteDireita, P::centro, P::graves, P::trasEsquerda, P::trasDireita, P::ladoEsquerdo,
+       P::ladoDireito},
   };
-  if (canais >= 1 && canais <= kConhecidas.size()) {
-    for (uint32_t k = 0; k < canais; ++k) posicoes[k] = kConhecidas[canais - 1][k];
-    return;
-  }
-  for (uint32_t k = 0; k < canais; ++k) posicoes[k] = SPA_AUDIO_CHANNEL_AUX0 + k;
-}
-
-uint32_t posicoesDasPortas(uint32_t canais, uint32_t* posicoes) {
-  if (canais > 8) {
-    posicoesPara(canais, posicoes);
-    return canais;
-  }
-  posicoesPara(8, posicoes);
-  posicoes[8] = SPA_AUDIO_CHANNEL_RC;
-  return 9;
+  if (canais >= 1 && canais <= kConhecidas.size()) return kConhecidas[canais - 1];
+  std::vector<Posicao> posicoes;
+  for (uint32_t k = 0; k < canais; ++k) posicoes.push_back(auxiliar(k));
+  return posicoes;
 }
 
 }  // namespace escuta

@@ -1,4 +1,4 @@
-#include "escuta/linux/conexao_pipewire.h"
+#include "escuta/linux/pipewire/conexao_pipewire.h"
 
 #include <algorithm>
 #include <cerrno>

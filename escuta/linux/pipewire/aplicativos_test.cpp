@@ -1,4 +1,4 @@
-#include "escuta/linux/aplicativos.h"
+#include "escuta/linux/pipewire/aplicativos.h"
 
 #include <gtest/gtest.h>
 

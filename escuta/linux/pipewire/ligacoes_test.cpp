@@ -1,4 +1,4 @@
-#include "escuta/linux/ligacoes.h"
+#include "escuta/linux/pipewire/ligacoes.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #include <X11/Xlib.h>
 #include <X11/extensions/Xrandr.h>
 
-#include "escuta/linux/telas.h"
+#include "escuta/linux/telas/telas.h"
 
 namespace escuta {
 

@@ -9,7 +9,7 @@
 #include <memory>
 #include <string>
 
-#include "escuta/linux/grafo.h"
+#include "escuta/linux/pipewire/grafo.h"
 #include "escuta/resultado.h"
 
 namespace escuta {

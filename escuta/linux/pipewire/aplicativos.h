@@ -3,7 +3,7 @@
 // one, and which playback streams belong to an identity.
 #include <vector>
 
-#include "escuta/linux/grafo.h"
+#include "escuta/linux/pipewire/grafo.h"
 #include "escuta/plataforma.h"
 
 namespace escuta {

@@ -1,4 +1,4 @@
-#include "escuta/linux/telas.h"
+#include "escuta/linux/telas/telas.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
-#include "escuta/linux/ligacoes.h"
+#include "escuta/linux/pipewire/ligacoes.h"
 
 #include <algorithm>
 
-#include "escuta/linux/aplicativos.h"
+#include "escuta/linux/pipewire/aplicativos.h"
 
 namespace escuta {
 

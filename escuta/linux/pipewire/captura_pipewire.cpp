@@ -1,4 +1,4 @@
-#include "escuta/linux/captura_pipewire.h"
+#include "escuta/linux/pipewire/captura_pipewire.h"
 
 #include <pipewire/pipewire.h>
 #include <spa/param/audio/format-utils.h>
@@ -8,49 +8,20 @@
 #include <map>
 #include <string>
 
-#include "escuta/linux/conexao_pipewire.h"
-#include "escuta/linux/fila_serial.h"
-#include "escuta/linux/ligacoes.h"
-#include "escuta/linux/posicoes.h"
+#include "escuta/linux/entrega.h"
+#include "escuta/linux/limites.h"
+#include "escuta/linux/pipewire/conexao_pipewire.h"
+#include "escuta/linux/pipewire/formato_pipewire.h"
+#include "escuta/linux/pipewire/ligacoes.h"
 
 namespace escuta {
 
 namespace {
 
-constexpr int64_t kTaxaMaxima = 384000;
-constexpr int kSegundosParaComecar = 5;
-constexpr int kSegundosDeFolga = 30;  // audio the reader may fall behind before capture ends
-
-// One PipeWire buffer's bytes, owned, as one interleaved audio buffer.
-class AmostraPipeWire : public AmostraDeAudio {
- public:
-  explicit AmostraPipeWire(std::vector<uint8_t> bytes) : bytes_(std::move(bytes)) {}
-  bool dadosProntos() const override { return true; }
-  std::optional<std::vector<BufferDeAudio>> listaDeBuffers() const override {
-    return std::vector<BufferDeAudio>{{bytes_.data(), static_cast<uint32_t>(bytes_.size())}};
-  }
-
- private:
-  std::vector<uint8_t> bytes_;
-};
-
-std::optional<Erro> validar(const ConfiguracaoDoFluxo& c) {
-  if (c.taxa < 1 || c.taxa > kTaxaMaxima)
-    return Erro{"taxa de amostragem inválida: " + std::to_string(c.taxa) + " (aceito de 1 a " +
-                std::to_string(kTaxaMaxima) + ")"};
-  if (c.canais < 1 || c.canais > SPA_AUDIO_MAX_CHANNELS)
-    return Erro{"número de canais inválido: " + std::to_string(c.canais) + " (aceito de 1 a " +
-                std::to_string(SPA_AUDIO_MAX_CHANNELS) + ")"};
-  return std::nullopt;
-}
-
 class FluxoPipeWire : public Fluxo {
  public:
   FluxoPipeWire(const FiltroDeConteudo& filtro, const ConfiguracaoDoFluxo& configuracao, DelegadoDoFluxo& delegado)
-      : configuracao_(configuracao),
-        delegado_(delegado),
-        folga_(static_cast<size_t>(std::max<int64_t>(0, configuracao.taxa)) *
-               static_cast<size_t>(std::max<int64_t>(0, configuracao.canais)) * 4 * kSegundosDeFolga) {
+      : configuracao_(configuracao), delegado_(delegado), entrega_(configuracao, delegado) {
     for (const Aplicativo& a : filtro.excluidos) {
       excluidos_.push_back(a.id);
       if (a.pid != 0) pidsExcluidos_.push_back(a.pid);
@@ -71,17 +42,12 @@ class FluxoPipeWire : public Fluxo {
   }
 
   std::optional<Erro> adicionarSaida(SaidaDoFluxo& saida, TipoDeSaida tipo, FilaSerial& fila) override {
-    auto* nossa = dynamic_cast<FilaSerialLinux*>(&fila);
-    if (tipo != TipoDeSaida::audio) return Erro{"só há saída de áudio"};
-    if (!nossa) return Erro{"fila de outra plataforma"};
-    saida_ = &saida;
-    fila_ = nossa;
-    return std::nullopt;
+    return entrega_.registrar(saida, tipo, fila);
   }
 
   void iniciarCaptura(std::function<void(std::optional<Erro>)> conclusao) override {
-    if (std::optional<Erro> e = validar(configuracao_)) return conclusao(e);
-    if (!saida_) return conclusao(Erro{"nenhuma saída registrada"});
+    if (std::optional<Erro> e = validarFormato(configuracao_)) return conclusao(e);
+    if (!entrega_.registrada()) return conclusao(Erro{"nenhuma saída registrada"});
     Resultado<std::unique_ptr<ConexaoPipeWire>> c = ConexaoPipeWire::abrir();
     if (!c.ok()) return conclusao(c.erro());
     conexao_ = std::move(c.valor());
@@ -107,11 +73,9 @@ class FluxoPipeWire : public Fluxo {
 
   ConfiguracaoDoFluxo configuracao_;
   DelegadoDoFluxo& delegado_;
-  const size_t folga_;  // bytes the reader may fall behind
+  Entrega entrega_;
   std::vector<std::string> excluidos_;
   std::vector<int32_t> pidsExcluidos_;  // every connection of an excluded process
-  SaidaDoFluxo* saida_ = nullptr;
-  FilaSerialLinux* fila_ = nullptr;
   std::unique_ptr<ConexaoPipeWire> conexao_;
   pw_stream* fluxo_ = nullptr;
   spa_hook ouvinte_{};
@@ -149,16 +113,11 @@ std::optional<Erro> FluxoPipeWire::conectar() {
 }
 
 std::optional<Erro> FluxoPipeWire::conectarFluxo() {
-  spa_audio_info_raw info{};
-  info.format = SPA_AUDIO_FORMAT_F32_LE;
-  info.rate = static_cast<uint32_t>(configuracao_.taxa);
-  info.channels = static_cast<uint32_t>(configuracao_.canais);
-  posicoesPara(info.channels, info.position);
+  spa_audio_info_raw info = formatoPedido(configuracao_);
   // The session manager gives the node ports for its widest format and the
   // stream delivers the first: PipeWire's channel mixer folds every position
   // into the requested layout (centre to both sides, surrounds to their side).
-  spa_audio_info_raw portas = info;
-  portas.channels = posicoesDasPortas(info.channels, portas.position);
+  spa_audio_info_raw portas = formatoDasPortas(configuracao_);
   uint8_t memoria[2048];
   spa_pod_builder construtor{};
   spa_pod_builder_init(&construtor, memoria, sizeof memoria);
@@ -256,15 +215,7 @@ void FluxoPipeWire::processar() {
     bytes.assign(origem, origem + tamanho);
   }
   pw_stream_queue_buffer(fluxo_, b);
-  if (fila_->pendente() > folga_) {
-    // Holding more would grow without end; dropping would leave a hole.
-    return delegado_.fluxoParou(
-        Erro{"o leitor do stdout ficou " + std::to_string(kSegundosDeFolga) + " s de áudio para trás"});
-  }
-  const size_t peso = bytes.size();
-  fila_->enfileirar([saida = saida_, amostra = std::make_shared<AmostraPipeWire>(std::move(bytes))] {
-    saida->fluxoEntregou(*amostra, TipoDeSaida::audio);
-  }, peso);
+  entrega_.entregar(std::move(bytes));
 }
 
 void FluxoPipeWire::religar() {

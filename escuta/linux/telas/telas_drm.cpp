@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "escuta/linux/telas.h"
+#include "escuta/linux/telas/telas.h"
 
 namespace escuta {
 

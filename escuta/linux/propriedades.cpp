@@ -1,20 +1,8 @@
-#include "escuta/linux/grafo.h"
+#include "escuta/linux/propriedades.h"
 
 #include <charconv>
 
 namespace escuta {
-
-const ClienteDoGrafo* Grafo::cliente(uint32_t id) const {
-  for (const ClienteDoGrafo& c : clientes)
-    if (c.id == id) return &c;
-  return nullptr;
-}
-
-const NoDoGrafo* Grafo::no(uint32_t id) const {
-  for (const NoDoGrafo& n : nos)
-    if (n.id == id) return &n;
-  return nullptr;
-}
 
 std::string valorDe(const Propriedades& props, const std::string& chave) {
   const auto it = props.find(chave);

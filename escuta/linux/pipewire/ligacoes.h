@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "escuta/linux/grafo.h"
+#include "escuta/linux/pipewire/grafo.h"
 
 namespace escuta {
 

@@ -1,6 +1,6 @@
-#include "escuta/linux/aplicativos.h"
+#include "escuta/linux/pipewire/aplicativos.h"
 
-#include <algorithm>
+#include "escuta/linux/identidade.h"
 
 namespace escuta {
 
@@ -18,14 +18,6 @@ Propriedades daIdentidade(const Grafo& grafo, const ClienteDoGrafo& cliente) {
   return p;
 }
 
-std::string identidade(const Propriedades& p) {
-  for (const char* chave : {"application.id", "pipewire.access.portal.app_id", "application.process.binary"}) {
-    const std::string v = valorDe(p, chave);
-    if (!v.empty()) return v;
-  }
-  return {};
-}
-
 // The session manager, and the sound server's own connections (pipewire-pulse
 // is the pipewire binary under another configuration).
 bool ehDoServidor(const ClienteDoGrafo& c) {
@@ -35,11 +27,6 @@ bool ehDoServidor(const ClienteDoGrafo& c) {
     if (v == "pipewire" || v == "pipewire-pulse" || v == "wireplumber" || v == "pipewire-media-session") return true;
   }
   return false;
-}
-
-void completar(Aplicativo& primeiro, const Aplicativo& outro) {
-  if (primeiro.id.empty()) primeiro.id = outro.id;
-  if (primeiro.nome.empty()) primeiro.nome = outro.nome;
 }
 
 }  // namespace
@@ -62,13 +49,7 @@ std::vector<Aplicativo> aplicativosDe(const Grafo& grafo, int32_t meuPid) {
   for (const ClienteDoGrafo& c : grafo.clientes) {
     if (ehDoServidor(c) || numeroDe(c.props, "pipewire.sec.pid") == static_cast<uint32_t>(meuPid)) continue;
     const Propriedades p = daIdentidade(grafo, c);
-    const Aplicativo a{identidade(p), valorDe(p, "application.name"), pidDe(c)};
-    auto mesmo = std::find_if(aplicativos.begin(), aplicativos.end(),
-                              [&](const Aplicativo& x) { return a.pid != 0 && x.pid == a.pid; });
-    if (mesmo != aplicativos.end())
-      completar(*mesmo, a);
-    else
-      aplicativos.push_back(a);
+    juntarPorProcesso(aplicativos, {identidade(p), valorDe(p, "application.name"), pidDe(c)});
   }
   return aplicativos;
 }

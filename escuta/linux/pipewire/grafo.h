@@ -3,14 +3,12 @@
 // properties. Plain data, so the rules built on it are testable without a
 // sound server.
 #include <cstdint>
-#include <map>
-#include <optional>
 #include <string>
 #include <vector>
 
-namespace escuta {
+#include "escuta/linux/propriedades.h"
 
-using Propriedades = std::map<std::string, std::string>;
+namespace escuta {
 
 struct ClienteDoGrafo {
   uint32_t id = 0;
@@ -42,8 +40,5 @@ struct Grafo {
   const ClienteDoGrafo* cliente(uint32_t id) const;
   const NoDoGrafo* no(uint32_t id) const;
 };
-
-std::string valorDe(const Propriedades& props, const std::string& chave);
-std::optional<uint32_t> numeroDe(const Propriedades& props, const std::string& chave);
 
 }  // namespace escuta
