@@ -3,11 +3,16 @@
 #include <array>
 
 #include "escuta/linux/pipewire/servidor_pipewire.h"
+#include "escuta/linux/pulseaudio/servidor_pulse.h"
 
 namespace escuta {
 
 std::span<const ServidorConhecido> servidoresConhecidos() {
-  static constexpr std::array<ServidorConhecido, 1> kServidores{{
+  // PulseAudio first: where it runs it owns the sound, even with a PipeWire
+  // beside it for screen sharing; where PipeWire owns the sound, its
+  // pipewire-pulse is not taken for PulseAudio.
+  static constexpr std::array<ServidorConhecido, 2> kServidores{{
+      {"PulseAudio", &sondarPulseAudio},
       {"PipeWire", &sondarPipeWire},
   }};
   return kServidores;

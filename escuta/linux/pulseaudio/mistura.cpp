@@ -1,0 +1,170 @@
+#include "escuta/linux/pulseaudio/mistura.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace escuta {
+
+namespace {
+
+// How fast a device's ratio answers its queues: 1/s of ratio per second of
+// excess, so that 1000 ppm of offset settles 2 ms from the target; the
+// queues are watched through a one-second average, which damps it.
+constexpr double kGanho = 0.5;
+constexpr double kSegundosDaMedia = 1.0;
+
+}  // namespace
+
+Mistura::Mistura(Parametros p) : p_(p) {}
+
+void Mistura::abrir(uint32_t fluxo, uint32_t dispositivo) {
+  fluxos_[fluxo] = Fluxo{dispositivo};
+  dispositivos_.try_emplace(dispositivo);
+}
+
+void Mistura::receber(uint32_t fluxo, const float* quadros, size_t n) {
+  const auto it = fluxos_.find(fluxo);
+  if (it == fluxos_.end() || it->second.fim) return;
+  Fluxo& f = it->second;
+  f.dados.insert(f.dados.end(), quadros, quadros + n * p_.canais);
+  // Only a stalled reader or a clock beyond kDerivaMaxima gets here.
+  if (f.quadros(p_.canais) > p_.maximo) f.inicio += (f.quadros(p_.canais) - p_.alvo) * p_.canais;
+  if (f.inicio > f.dados.size() / 2) {
+    f.dados.erase(f.dados.begin(), f.dados.begin() + static_cast<ptrdiff_t>(f.inicio));
+    f.inicio = 0;
+  }
+}
+
+void Mistura::encerrar(uint32_t fluxo) {
+  const auto it = fluxos_.find(fluxo);
+  if (it == fluxos_.end()) return;
+  // Never heard: nothing to fade.
+  if (it->second.estado == Fluxo::enchendo) return void(fluxos_.erase(it));
+  it->second.fim = true;
+}
+
+size_t Mistura::ocupacao(uint32_t fluxo) const {
+  const auto it = fluxos_.find(fluxo);
+  return it == fluxos_.end() ? 0 : it->second.quadros(p_.canais);
+}
+
+bool Mistura::tocando(uint32_t fluxo) const {
+  const auto it = fluxos_.find(fluxo);
+  return it != fluxos_.end() && it->second.estado == Fluxo::tocando;
+}
+
+double Mistura::razao(uint32_t dispositivo) const {
+  const auto it = dispositivos_.find(dispositivo);
+  return it == dispositivos_.end() ? 1.0 : it->second.razao;
+}
+
+// The fullest a device's streams can be counted on: the emptiest one still coming.
+size_t Mistura::ocupacaoDeReferencia(uint32_t id) const {
+  size_t menor = std::numeric_limits<size_t>::max();
+  for (const auto& [_, f] : fluxos_)
+    if (f.dispositivo == id && f.estado == Fluxo::tocando && !f.fim) menor = std::min(menor, f.quadros(p_.canais));
+  return menor;
+}
+
+bool Mistura::temTocando(uint32_t id) const {
+  for (const auto& [_, f] : fluxos_)
+    if (f.dispositivo == id && f.estado == Fluxo::tocando) return true;
+  return false;
+}
+
+void Mistura::misturar(float* saida, size_t n) {
+  std::fill(saida, saida + n * p_.canais, 0.0f);
+  // A waiting stream joins once it holds what the device's others hold, and
+  // from the same render on, so that it plays in step with them; alone, once
+  // it will still hold the target after this read. What it holds beyond that
+  // is older: it goes.
+  for (auto& [_, f] : fluxos_) {
+    if (f.estado != Fluxo::enchendo) continue;
+    const size_t referencia = ocupacaoDeReferencia(f.dispositivo);
+    const size_t limiar =
+        std::max<size_t>(1, referencia == std::numeric_limits<size_t>::max() ? p_.alvo + n : referencia);
+    if (f.quadros(p_.canais) < limiar) continue;
+    f.inicio += (f.quadros(p_.canais) - limiar) * p_.canais;
+    f.estado = Fluxo::tocando;
+  }
+  for (auto& [id, d] : dispositivos_) lerDispositivo(id, d, saida, n);
+  std::erase_if(fluxos_, [this](const auto& par) { return par.second.fim && par.second.estado == Fluxo::enchendo; });
+  std::erase_if(dispositivos_, [this](const auto& par) {
+    for (const auto& [_, f] : fluxos_)
+      if (f.dispositivo == par.first) return false;
+    return true;
+  });
+}
+
+// Output frame j sits at fase + j·razao device frames past `anterior`,
+// between two device frames, and is interpolated linearly.
+void Mistura::lerDispositivo(uint32_t id, Dispositivo& d, float* saida, size_t n) {
+  if (!temTocando(id)) {
+    d.ativo = false;
+    return;
+  }
+  const size_t canais = p_.canais;
+  if (!d.ativo) {
+    d = Dispositivo{};
+    d.anterior.assign(canais, 0.0f);
+    d.ocupacaoMedia = p_.alvo;
+    d.ativo = true;
+  }
+  const double ultima = d.fase + static_cast<double>(n - 1) * d.razao;
+  const auto consome = static_cast<size_t>(d.fase + static_cast<double>(n) * d.razao);
+  const size_t lidos = std::max(static_cast<size_t>(ultima) + 1, consome);
+  soma_.assign((lidos + 1) * canais, 0.0f);
+  std::copy(d.anterior.begin(), d.anterior.end(), soma_.begin());
+  for (auto& [_, f] : fluxos_)
+    if (f.dispositivo == id && f.estado == Fluxo::tocando) somarFluxo(f, lidos, consome, soma_);
+  for (size_t j = 0; j < n; ++j) {
+    const double q = d.fase + static_cast<double>(j) * d.razao;
+    const auto k = static_cast<size_t>(q);
+    const auto t = static_cast<float>(q - static_cast<double>(k));
+    const float* a = &soma_[k * canais];
+    const float* b = a + canais;
+    for (size_t c = 0; c < canais; ++c) saida[j * canais + c] += a[c] + t * (b[c] - a[c]);
+  }
+  std::copy_n(&soma_[consome * canais], canais, d.anterior.begin());
+  d.fase += static_cast<double>(n) * d.razao - static_cast<double>(consome);
+  ajustarRazao(id, d, n);
+}
+
+// Adds the stream's next `lidos` frames into soma (after its first frame,
+// the device's previous one) and takes `consome` of them. A stream about to
+// run dry, or at its end, plays what it has fading out and waits to refill.
+void Mistura::somarFluxo(Fluxo& f, size_t lidos, size_t consome, std::vector<float>& soma) {
+  const size_t canais = p_.canais;
+  const size_t tem = f.quadros(canais);
+  const bool ultimoLote = tem < consome + p_.rampa;
+  const size_t tocados = ultimoLote ? std::min(tem, consome) : lidos;
+  const size_t saida = std::min<size_t>(p_.rampa, tocados);  // frames of the fade-out
+  const float* dados = f.dados.data() + f.inicio;
+  for (size_t k = 0; k < tocados; ++k) {
+    float ganho = std::min(1.0f, static_cast<float>(f.entrada + k) / static_cast<float>(p_.rampa));
+    if (ultimoLote && tocados - k <= saida)
+      ganho *= static_cast<float>(tocados - k) / static_cast<float>(saida + 1);
+    for (size_t c = 0; c < canais; ++c) soma[(k + 1) * canais + c] += ganho * dados[k * canais + c];
+  }
+  if (!ultimoLote) {
+    f.inicio += consome * canais;
+    f.entrada = static_cast<uint32_t>(std::min<size_t>(p_.rampa, f.entrada + consome));
+    return;
+  }
+  f.dados.clear();
+  f.inicio = 0;
+  f.entrada = 0;
+  f.estado = Fluxo::enchendo;  // a finished one is dropped by misturar
+}
+
+void Mistura::ajustarRazao(uint32_t id, Dispositivo& d, size_t n) {
+  const size_t referencia = ocupacaoDeReferencia(id);
+  if (referencia == std::numeric_limits<size_t>::max()) return;
+  const double peso = std::min(1.0, static_cast<double>(n) / (p_.taxa * kSegundosDaMedia));
+  d.ocupacaoMedia += (static_cast<double>(referencia) - d.ocupacaoMedia) * peso;
+  const double excesso = (d.ocupacaoMedia - p_.alvo) / p_.taxa;
+  d.razao = 1.0 + std::clamp(kGanho * excesso, -kDerivaMaxima, kDerivaMaxima);
+}
+
+}  // namespace escuta

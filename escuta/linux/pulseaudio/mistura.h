@@ -1,0 +1,87 @@
+#pragma once
+// Sums the programs a capture hears, each delivered on its own by the sound
+// server, into one stream paced by the caller's clock. Plain logic with no
+// server and no clock of its own, so that hours of drift can be simulated.
+//
+// Streams of one device come from the same render cycles and share its
+// clock; different devices run on clocks of their own. Each device is read
+// through a resampler whose ratio keeps its queues near `alvo` frames, so
+// queues stay bounded whatever the offset between the clocks (up to
+// kDerivaMaxima). Every start, end and gap of a stream is faded over
+// `rampa` frames so that none of them clicks. Not thread-safe: one thread
+// calls everything.
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <vector>
+
+namespace escuta {
+
+class Mistura {
+ public:
+  struct Parametros {
+    uint32_t canais = 2;
+    uint32_t taxa = 48000;
+    uint32_t alvo = 960;     // frames a device's queues hold after each read, steady
+    uint32_t rampa = 240;    // frames of a fade
+    uint32_t maximo = 9600;  // frames a stream may hold; beyond, its oldest go
+  };
+  // The largest offset between two clocks the ratio follows, as a fraction.
+  static constexpr double kDerivaMaxima = 0.003;
+
+  explicit Mistura(Parametros p);
+
+  // A stream of device `dispositivo` will deliver; it is heard once it holds
+  // as much as the device's other streams (or `alvo` when alone).
+  void abrir(uint32_t fluxo, uint32_t dispositivo);
+  // `n` interleaved frames of `canais` floats.
+  void receber(uint32_t fluxo, const float* quadros, size_t n);
+  // No more frames will come: what it holds plays out, fading at its end.
+  void encerrar(uint32_t fluxo);
+
+  // Writes the next `n` frames (n × canais floats) of the sum of every device.
+  void misturar(float* saida, size_t n);
+
+  // Frames the stream holds; 0 for one not open.
+  size_t ocupacao(uint32_t fluxo) const;
+  // Whether the stream is being heard (not waiting to fill).
+  bool tocando(uint32_t fluxo) const;
+  bool aberto(uint32_t fluxo) const { return fluxos_.count(fluxo) != 0; }
+  // Device frames read per output frame.
+  double razao(uint32_t dispositivo) const;
+
+ private:
+  struct Fluxo;
+  struct Dispositivo;
+
+  void lerDispositivo(uint32_t id, Dispositivo& d, float* saida, size_t n);
+  void somarFluxo(Fluxo& f, size_t precisa, size_t consome, std::vector<float>& soma);
+  void ajustarRazao(uint32_t id, Dispositivo& d, size_t n);
+  size_t ocupacaoDeReferencia(uint32_t id) const;
+  bool temTocando(uint32_t id) const;
+
+  Parametros p_;
+  std::map<uint32_t, Fluxo> fluxos_;
+  std::map<uint32_t, Dispositivo> dispositivos_;
+  std::vector<float> soma_;  // one device's frames for one read
+};
+
+struct Mistura::Fluxo {
+  uint32_t dispositivo = 0;
+  std::vector<float> dados;  // frames from `inicio` on are pending
+  size_t inicio = 0;
+  enum Estado { enchendo, tocando, encerrando } estado = enchendo;
+  bool fim = false;       // no more will come
+  uint32_t entrada = 0;   // frames of the fade-in already played
+  size_t quadros(uint32_t canais) const { return (dados.size() - inicio) / canais; }
+};
+
+struct Mistura::Dispositivo {
+  double razao = 1.0;
+  double fase = 0.0;               // output position past `anterior`, in device frames
+  std::vector<float> anterior;     // the last device frame read
+  double ocupacaoMedia = 0.0;
+  bool ativo = false;              // had a stream being heard at the last read
+};
+
+}  // namespace escuta
