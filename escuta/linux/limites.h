@@ -9,7 +9,8 @@
 namespace escuta {
 
 inline constexpr int64_t kTaxaMaxima = 384000;
-inline constexpr int64_t kCanaisMaximos = 64;
+// PulseAudio takes at most 32 channels; PipeWire is held to the same.
+inline constexpr int64_t kCanaisMaximos = 32;
 // A capture that has not begun by then is given up.
 inline constexpr int kSegundosParaComecar = 5;
 // Audio the reader of standard output may fall behind before the capture ends.

@@ -47,7 +47,9 @@ int32_t pidDe(const ClienteDoGrafo& cliente) {
 std::vector<Aplicativo> aplicativosDe(const Grafo& grafo, int32_t meuPid) {
   std::vector<Aplicativo> aplicativos;
   for (const ClienteDoGrafo& c : grafo.clientes) {
-    if (ehDoServidor(c) || numeroDe(c.props, "pipewire.sec.pid") == static_cast<uint32_t>(meuPid)) continue;
+    // One whose properties have not come yet is still connecting: who it is is unknown.
+    if (!c.completo || ehDoServidor(c) || numeroDe(c.props, "pipewire.sec.pid") == static_cast<uint32_t>(meuPid))
+      continue;
     const Propriedades p = daIdentidade(grafo, c);
     juntarPorProcesso(aplicativos, {identidade(p), valorDe(p, "application.name"), pidDe(c)});
   }

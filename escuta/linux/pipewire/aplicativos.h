@@ -15,7 +15,8 @@ std::string identidadeDoNo(const Grafo& grafo, const NoDoGrafo& no);
 
 // One entry per running process, in the order its first connection appeared
 // (a PulseAudio program often opens two), leaving out the sound server's own
-// processes and the one with pid `meuPid` (this very listing). The name is
+// processes, the one with pid `meuPid` (this very listing) and clients still
+// connecting (their full properties not yet known). The name is
 // the first the program gave itself; connections without a pid stand alone.
 std::vector<Aplicativo> aplicativosDe(const Grafo& grafo, int32_t meuPid);
 

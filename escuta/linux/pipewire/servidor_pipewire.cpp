@@ -10,6 +10,14 @@ namespace escuta {
 
 namespace {
 
+constexpr int kRodadasPorRetardatarios = 5;
+
+bool algumIncompleto(const Grafo& grafo) {
+  for (const ClienteDoGrafo& c : grafo.clientes)
+    if (!c.completo) return true;
+  return false;
+}
+
 class ServidorPipeWire : public ServidorDeSom {
  public:
   explicit ServidorPipeWire(std::unique_ptr<ConexaoPipeWire> conexao) : conexao_(std::move(conexao)) {}
@@ -23,8 +31,11 @@ class ServidorPipeWire : public ServidorDeSom {
       conexao = std::move(nova.valor());
     }
     ConexaoPipeWire::Trava trava(*conexao);
-    // Bound clients and nodes send their full properties after the first round trip.
+    // Bound clients and nodes send their full properties after the first
+    // round trip; one that appeared meanwhile gets a few more.
     if (!conexao->sincronizar()) return Erro{"o PipeWire não respondeu"};
+    for (int k = 0; k < kRodadasPorRetardatarios && algumIncompleto(conexao->grafo()); ++k)
+      if (!conexao->sincronizar()) return Erro{"o PipeWire não respondeu"};
     return aplicativosDe(conexao->grafo(), getpid());
   }
 

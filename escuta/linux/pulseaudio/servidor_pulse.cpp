@@ -6,7 +6,8 @@
 #include <chrono>
 #include <cstdlib>
 #include <string>
-#include <thread>
+
+#include "escuta/linux/insistir.h"
 
 #include "escuta/linux/processos.h"
 #include "escuta/linux/pulseaudio/captura_pulse.h"
@@ -18,7 +19,7 @@ namespace escuta {
 namespace {
 
 constexpr int kSegundosPorTentativa = 3;
-constexpr auto kPrazoDeRecusas = std::chrono::seconds(2);
+constexpr auto kPrazoDeRecusas = std::chrono::milliseconds(2000);
 
 class ServidorPulse : public ServidorDeSom {
  public:
@@ -86,19 +87,17 @@ Sondagem comoServidor(std::unique_ptr<ConexaoPulse> conexao) {
 }  // namespace
 
 Sondagem sondarPulseAudio() {
-  const auto prazo = std::chrono::steady_clock::now() + kPrazoDeRecusas;
-  auto espera = std::chrono::milliseconds(10);
-  for (;;) {
-    auto r = ConexaoPulse::abrir(kSegundosPorTentativa);
-    if (auto* conexao = std::get_if<std::unique_ptr<ConexaoPulse>>(&r)) return comoServidor(std::move(*conexao));
-    const ConexaoPulse::Falha& falha = std::get<ConexaoPulse::Falha>(r);
-    if (falha.codigo == PA_ERR_ACCESS) return {Sondagem::recusou, nullptr, falha.descricao};
-    const bool recusaPassageira = falha.codigo == PA_ERR_CONNECTIONREFUSED && haServidorParaRecusar();
-    if (!recusaPassageira || std::chrono::steady_clock::now() + espera > prazo)
-      return {Sondagem::ausente, nullptr, falha.descricao};
-    std::this_thread::sleep_for(espera);
-    espera = std::min(espera * 2, std::chrono::milliseconds(200));
-  }
+  std::string motivo;
+  std::optional<Sondagem> r = insistir(kPrazoDeRecusas, [&]() -> std::optional<Sondagem> {
+    auto conexao = ConexaoPulse::abrir(kSegundosPorTentativa);
+    if (auto* c = std::get_if<std::unique_ptr<ConexaoPulse>>(&conexao)) return comoServidor(std::move(*c));
+    const ConexaoPulse::Falha& falha = std::get<ConexaoPulse::Falha>(conexao);
+    motivo = falha.descricao;
+    if (falha.codigo == PA_ERR_ACCESS) return Sondagem{Sondagem::recusou, nullptr, motivo};
+    if (falha.codigo == PA_ERR_CONNECTIONREFUSED && haServidorParaRecusar()) return std::nullopt;
+    return Sondagem{Sondagem::ausente, nullptr, motivo};
+  });
+  return r ? std::move(*r) : Sondagem{Sondagem::ausente, nullptr, motivo};
 }
 
 }  // namespace escuta

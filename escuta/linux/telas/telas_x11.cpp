@@ -1,6 +1,9 @@
 #include <X11/Xlib.h>
 #include <X11/extensions/Xrandr.h>
 
+#include <cstdlib>
+
+#include "escuta/linux/insistir.h"
 #include "escuta/linux/telas/telas.h"
 
 namespace escuta {
@@ -28,10 +31,20 @@ std::vector<Tela> saidasConectadas(Display* d) {
   return telas;
 }
 
+// An X server busy with a burst of clients refuses some for a moment: try
+// again for about 2 s before deciding there is none.
+Display* conectar() {
+  const std::optional<Display*> d = insistir(std::chrono::milliseconds(2000), []() -> std::optional<Display*> {
+    if (Display* d = XOpenDisplay(nullptr)) return d;
+    return std::nullopt;
+  });
+  return d.value_or(nullptr);
+}
+
 }  // namespace
 
 std::optional<std::vector<Tela>> telasX11() {
-  Display* d = XOpenDisplay(nullptr);
+  Display* d = conectar();
   if (!d) return std::nullopt;
   std::vector<Tela> telas = saidasConectadas(d);
   // A server without RandR outputs still has its screen.
@@ -42,8 +55,11 @@ std::optional<std::vector<Tela>> telasX11() {
   return telas;
 }
 
+// The kernel's connectors are for machines with no X server configured (a
+// Wayland-only desktop), or whose X server never answered.
 std::vector<Tela> telasDoSistema() {
-  if (std::optional<std::vector<Tela>> x = telasX11()) return *x;
+  if (std::getenv("DISPLAY"))
+    if (std::optional<std::vector<Tela>> x = telasX11()) return *x;
   return telasDrm("/sys/class/drm");
 }
 
