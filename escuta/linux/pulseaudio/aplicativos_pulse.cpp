@@ -20,10 +20,10 @@ bool ehPrograma(const ClientePulse& c) {
   return c.driver == "protocol-native.c" && valorDe(c.props, "application.process.binary") != "pulseaudio";
 }
 
-// libpulse says who the program is right after connecting; until then only
-// the protocol's own keys are there.
+// libpulse says who the program is right after connecting; until then the
+// server names it "Native client (<peer>)" itself.
 bool terminouDeConectar(const ClientePulse& c) {
-  return !valorDe(c.props, "application.name").empty() || !valorDe(c.props, "application.process.binary").empty();
+  return valorDe(c.props, "application.name") != "Native client (" + valorDe(c.props, "native-protocol.peer") + ")";
 }
 
 // A stream's own application.id/name speak for a client that has no id.

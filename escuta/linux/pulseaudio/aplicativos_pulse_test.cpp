@@ -30,7 +30,8 @@ std::vector<ClientePulse> desktop() {
       programa(2, "mpv", 100, {{"application.id", "io.mpv.Mpv"}, {"application.name", "mpv Media Player"}}),
       programa(3, "ffplay", 101, {{"application.name", "SDL Application"}}),
       programa(4, "ffplay", 101, {{"application.name", ""}}),  // SDL's second connection
-      {5, "protocol-native.c", {{"native-protocol.peer", "UNIX socket client"}}},  // still connecting
+      {5, "protocol-native.c",  // still connecting: the server's placeholder name
+       {{"application.name", "Native client (UNIX socket client)"}, {"native-protocol.peer", "UNIX socket client"}}},
       programa(6, "escuta", kEu),
       programa(7, "firefox", 2, {{"application.name", "Firefox"}}),  // sandboxed: its pid means nothing here
       programa(8, "spotify", 2, {{"application.name", "Spotify"}}),

@@ -19,10 +19,11 @@ namespace escuta {
 namespace {
 
 // Each stream's capture delivers every 10 ms; the output is read from the
-// streams every 10 ms, 20 ms behind what they deliver, and fades over 5 ms.
+// streams every 10 ms, 25 ms behind what they deliver (room for the server's
+// jitter and a fade), and fades over 5 ms.
 constexpr pa_usec_t kFragmento = 10 * PA_USEC_PER_MSEC;
 constexpr pa_usec_t kTique = 10 * PA_USEC_PER_MSEC;
-constexpr uint32_t kMsAlvo = 20, kMsRampa = 5, kMsMaximo = 500;
+constexpr uint32_t kMsAlvo = 25, kMsRampa = 5, kMsMaximo = 500;
 
 Mistura::Parametros parametrosPara(const ConfiguracaoDoFluxo& c) {
   const auto quadros = [&](uint32_t ms) { return static_cast<uint32_t>(c.taxa * ms / 1000); };

@@ -8,11 +8,15 @@ namespace escuta {
 
 namespace {
 
-// How fast a device's ratio answers its queues: 1/s of ratio per second of
-// excess, so that 1000 ppm of offset settles 2 ms from the target; the
-// queues are watched through a one-second average, which damps it.
-constexpr double kGanho = 0.5;
-constexpr double kSegundosDaMedia = 1.0;
+// A device's ratio answers its queues, as seen through a two-second average,
+// only beyond 2 ms under the target or 5 ms over it: within, devices on the
+// reader's own clock are read sample for sample, with no interpolation and
+// no wandering pitch. Beyond, 0.3 of ratio per second of excess: 1000 ppm
+// settles 5 ms under or 8 ms over the target.
+constexpr double kFolgaAbaixo = 0.002;
+constexpr double kFolgaAcima = 0.005;
+constexpr double kGanho = 0.3;
+constexpr double kSegundosDaMedia = 2.0;
 
 }  // namespace
 
@@ -164,7 +168,10 @@ void Mistura::ajustarRazao(uint32_t id, Dispositivo& d, size_t n) {
   const double peso = std::min(1.0, static_cast<double>(n) / (p_.taxa * kSegundosDaMedia));
   d.ocupacaoMedia += (static_cast<double>(referencia) - d.ocupacaoMedia) * peso;
   const double excesso = (d.ocupacaoMedia - p_.alvo) / p_.taxa;
-  d.razao = 1.0 + std::clamp(kGanho * excesso, -kDerivaMaxima, kDerivaMaxima);
+  const double alem = excesso > 0 ? std::max(0.0, excesso - kFolgaAcima) : std::min(0.0, excesso + kFolgaAbaixo);
+  d.razao = 1.0 + std::clamp(kGanho * alem, -kDerivaMaxima, kDerivaMaxima);
+  // Back on the reader's clock: whole frames again (a shift of under a frame).
+  if (alem == 0.0) d.fase = 0.0;
 }
 
 }  // namespace escuta

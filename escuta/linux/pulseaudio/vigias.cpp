@@ -23,7 +23,7 @@ Vigias::~Vigias() {
 
 void Vigias::vigiar(uint32_t sink, const char* monitor) {
   if (!monitor || vigias_.count(sink)) return;
-  pa_stream* fluxo = pa_stream_new(conexao_.contexto(), "escuta (latência)", &especificacao_, nullptr);
+  pa_stream* fluxo = pa_stream_new(conexao_.contexto(), "escuta (vigia)", &especificacao_, nullptr);
   if (!fluxo) return;
   pa_buffer_attr atributos;
   std::memset(&atributos, 0xff, sizeof atributos);
