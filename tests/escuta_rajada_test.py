@@ -1,0 +1,135 @@
+#!/usr/bin/python3
+"""escuta on either sound server: which one it picks, the limits it keeps,
+and starts in a burst (several at once, as a desktop starts things)."""
+import json
+import os
+import subprocess
+import sys
+import threading
+import unittest
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from sessao_de_som import PRONTO, Captura, Sessao, esperar, tom  # noqa: E402
+
+# The desktops escuta meets: PulseAudio alone, PulseAudio with a bare PipeWire
+# beside it (for screen sharing), and PipeWire with its PulseAudio server.
+FORMAS = {
+    "PulseAudio": dict(pipewire=False, pulseaudio=True),
+    "PulseAudio com PipeWire ao lado": dict(pipewire=False, pulseaudio=True, pipewire_nu=True),
+    "PipeWire com pipewire-pulse": dict(pipewire=True, pulse=True),
+}
+
+
+def sessao(forma):
+    return Sessao(tela="800x600", **FORMAS[forma])
+
+
+class Escolha(unittest.TestCase):
+    """The server that owns the sound is the one used."""
+
+    def test_o_dono_do_som_e_o_usado(self):
+        for forma in FORMAS:
+            with self.subTest(forma), sessao(forma) as s:
+                tocador = s.iniciar("paplay", tom(440))
+                c = Captura(s)
+                self.assertEqual(c.esperar_pronto(), PRONTO)
+                c.esperar_audio(0.5)
+                # The PulseAudio backend keeps a paused watch on each device; the PipeWire one links a node of its own.
+                vigias = [o for o in s.pactl_json("list", "source-outputs")
+                          if o["properties"].get("media.name") == "escuta (vigia)"]
+                no_do_pipewire = 'node.name = "escuta"' in s.rodar("pw-cli", "ls", "Node").stdout
+                self.assertEqual((bool(vigias), no_do_pipewire), (True, False) if forma != "PipeWire com pipewire-pulse"
+                                 else (False, True))
+                c.parar()
+                p = s.escuta("--listar")
+                saida, _ = p.communicate(timeout=30)
+                self.assertIn(tocador.pid, [a["pid"] for a in json.loads(saida)["aplicativos"]])
+
+
+class Limites(unittest.TestCase):
+    """A rate or a channel count is taken or refused with the same words on either server."""
+    CASOS = ((["--taxa", "0"], "não consegui abrir a captura: taxa de amostragem inválida: 0 (aceito de 1 a 384000)\n"),
+             (["--taxa", "-1"], "não consegui abrir a captura: taxa de amostragem inválida: -1 (aceito de 1 a 384000)\n"),
+             (["--taxa", "384001"],
+              "não consegui abrir a captura: taxa de amostragem inválida: 384001 (aceito de 1 a 384000)\n"),
+             (["--canais", "0"], "não consegui abrir a captura: número de canais inválido: 0 (aceito de 1 a 32)\n"),
+             (["--canais", "33"], "não consegui abrir a captura: número de canais inválido: 33 (aceito de 1 a 32)\n"),
+             (["--canais", "4294967298"],
+              "não consegui abrir a captura: número de canais inválido: 4294967298 (aceito de 1 a 32)\n"),
+             (["--canais", "32", "--taxa", "8000"], "pronto: 8000 Hz, 32 canal(is), float32 intercalado no stdout\n"),
+             (["--taxa", "384000", "--canais", "1"], "pronto: 384000 Hz, 1 canal(is), float32 intercalado no stdout\n"))
+
+    def test_mesmas_palavras_nos_dois_servidores(self):
+        for forma in ("PulseAudio", "PipeWire com pipewire-pulse"):
+            with sessao(forma) as s:
+                for args, linha in self.CASOS:
+                    with self.subTest(forma=forma, args=args):
+                        c = Captura(s, *args)
+                        self.assertEqual(c.esperar_pronto(), linha)
+                        if linha.startswith("pronto"):
+                            c.esperar_audio(0.2, taxa=int(args[args.index("--taxa") + 1]),
+                                            canais=int(args[args.index("--canais") + 1]))
+                            self.assertIsNone(c.p.poll())
+                        else:
+                            self.assertEqual(c.p.wait(timeout=10), 1)
+                            self.assertEqual(c.parar(), b"")
+                        c.parar()
+
+
+def ao_mesmo_tempo(comandos):
+    """Starts every command at the same moment (a barrier, then Popen) and gives the processes."""
+    barreira = threading.Barrier(len(comandos))
+    processos = [None] * len(comandos)
+
+    def iniciar(k):
+        barreira.wait()
+        processos[k] = comandos[k]()
+
+    threads = [threading.Thread(target=iniciar, args=(k,)) for k in range(len(comandos))]
+    for t in threads:
+        t.start()
+    for t in threads:
+        t.join()
+    return processos
+
+
+class Rajadas(unittest.TestCase):
+    """Started together, every one starts; a listing never holds one still connecting."""
+    RODADAS_DE_CAPTURA, RODADAS_DE_LISTAGEM = 40, 60
+
+    def test_tres_capturas_de_uma_vez(self):
+        for forma in ("PulseAudio", "PipeWire com pipewire-pulse"):
+            with self.subTest(forma), sessao(forma) as s:
+                s.iniciar("paplay", tom(440, 120))
+                falhas = []
+                for rodada in range(self.RODADAS_DE_CAPTURA):
+                    capturas = ao_mesmo_tempo([lambda: Captura(s), lambda: Captura(s),
+                                               lambda: Captura(s, "--excluir-app", "pacat")])
+                    for c in capturas:
+                        linha = c.esperar_pronto()
+                        if linha != PRONTO:
+                            falhas.append((rodada, linha))
+                    for c in capturas:
+                        c.parar()
+                self.assertEqual(falhas, [])
+
+    def test_quatro_listagens_de_uma_vez(self):
+        for forma in ("PulseAudio", "PipeWire com pipewire-pulse"):
+            with self.subTest(forma), sessao(forma) as s:
+                s.iniciar("paplay", tom(440, 120))
+                esperar(lambda: "pacat" in s.rodar("pactl", "list", "clients").stdout, o_que="o tocador")
+                ruins = []
+                for rodada in range(self.RODADAS_DE_LISTAGEM):
+                    for p in ao_mesmo_tempo([lambda: s.escuta("--listar")] * 4):
+                        saida, erro = p.communicate(timeout=30)
+                        if p.returncode != 0:
+                            ruins.append((rodada, erro.decode()))
+                            continue
+                        # Every client these sessions hold says who it is: an entry without
+                        # a pid or an id is one listed before it had.
+                        ruins += [(rodada, a) for a in json.loads(saida)["aplicativos"] if not a["id"] or not a["pid"]]
+                self.assertEqual(ruins, [])
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)
