@@ -6,7 +6,8 @@ natural footage, a synthetic clip and the moving-face clips) vs that
 decode, the CPU a sample costs beyond it, how the run scales with CPUs, an
 OpenCV seek-per-sample loop with the same detector, detection alone vs the
 Haar cascade, peak memory. escuta: CPU per minute vs pw-record, continuity
-of a long capture, and whether a paused reader stalls other applications."""
+of a long capture, and whether a paused reader stalls other applications;
+on PulseAudio, latency and CPU (its own and the server's) vs parec."""
 import math
 import os
 import resource
@@ -268,6 +269,7 @@ def bench_latencia(escuta):
 def bench_escuta():
     print("== escuta ==", flush=True)
     escuta = os.path.join(BIN, "escuta")
+    bench_pulseaudio(escuta)
     bench_latencia(escuta)
     with Sessao(tela="1920x1080") as s:
         tom = os.path.join(PASTA, "tom.wav")
@@ -311,6 +313,71 @@ def bench_escuta():
             if leitor:
                 leitor.join()
         linha("pw-play of 5 s with escuta's reader paused (s)", duracoes[True], duracoes[False], "s", "~5 s, no stall")
+
+
+def latencia_de_surto(sessao, cmd, tocador, vezes=7):
+    """Median time from asking an already-playing (silent) stream for a burst to its first sample on stdout."""
+    leitura = Leitura(sessao, cmd)
+    # What a sink had rendered ahead before the capture came plays out first.
+    esperar(lambda: len(leitura.dados) > 48000 * 8 * 3, segundos=30)
+    medidas = []
+    for _ in range(vezes):
+        desde = len(leitura.dados) // 8 * 8
+        inicio = time.monotonic()
+        tocador.stdin.write(b"surto\n")
+        tocador.stdin.flush()
+        esperar(lambda: len(leitura.dados) > desde + 48000 * 8 // 2, segundos=10)
+        amostras = floats(bytes(leitura.dados[desde:]))
+        primeira = next((i for i, x in enumerate(amostras) if abs(x) > 0.01), None)
+        if primeira is not None:
+            medidas.append(leitura.quando_chegou(desde + primeira * 4) - inicio)
+        time.sleep(0.3)
+    leitura.fechar()
+    return statistics.median(medidas) if medidas else float("nan")
+
+
+def cpu_com_servidor(sessao, cmd, segundos=10):
+    """CPU seconds of a capture and of the PulseAudio daemon together while it runs."""
+    servidor = cpu_de(sessao.pulseaudio.pid)
+    _, cpu = capturar(sessao, cmd, segundos)
+    return cpu + cpu_de(sessao.pulseaudio.pid) - servidor
+
+
+def parec(*args):
+    return ["parec", "--format=float32le", "--rate=48000", "--channels=2", "--raw", *args]
+
+
+def bench_pulseaudio(escuta):
+    """escuta on a PulseAudio desktop next to parec in the same run."""
+    tocador_pulse = os.path.join(BIN, "tocador_pulse")
+    with Sessao(tela="800x600", pipewire=False, pulseaudio=True) as s:
+        tocador = s.iniciar_com_entrada(tocador_pulse, "1000", "1000")
+        tocador.stdin.write(b"silencio\n")
+        tocador.stdin.flush()
+        base = latencia_de_surto(s, parec("--device=teste-sink.monitor", "--latency-msec=20"), tocador)
+        medida = latencia_de_surto(s, [escuta, "--audio"], tocador)
+        linha("PulseAudio: latency, burst to stdout (ms)", medida * 1000, base * 1000, "ms", "<= parec + 20 ms")
+        # One program playing: escuta and the server vs parec and the server, at parec's latency of escuta's fragments.
+        uns = [(cpu_com_servidor(s, [escuta, "--audio"]), cpu_com_servidor(s, parec("--latency-msec=10")))
+               for _ in range(5)]
+        linha("PulseAudio: CPU s/min, 1 program, with server", statistics.median(u[0] for u in uns) * 6,
+              statistics.median(u[1] for u in uns) * 6, "s", "ratio <= 1.25")
+        for k in range(6):  # two of them on the second device
+            s.iniciar_com_entrada(tocador_pulse, str(500 + 100 * k), str(550 + 100 * k),
+                                  env={**s.env, "PULSE_SINK": "outro-sink" if k < 2 else "teste-sink"})
+        esperar(lambda: len(s.entradas()) >= 7, segundos=20)
+        escuta_sete = statistics.median(cpu_com_servidor(s, [escuta, "--audio"]) for _ in range(5))
+        # parec on every device's monitor at once
+        servidor = cpu_de(s.pulseaudio.pid)
+        outros = [subprocess.Popen(parec(f"--device={d}.monitor", "--latency-msec=10"), env=s.env,
+                                   stdout=subprocess.DEVNULL) for d in ("outro-sink",)]
+        _, cpu = capturar(s, parec("--device=teste-sink.monitor", "--latency-msec=10"), 10)
+        for p in outros:
+            cpu += cpu_de(p.pid)
+            p.kill()
+            p.wait()
+        cpu += cpu_de(s.pulseaudio.pid) - servidor
+        linha("PulseAudio: CPU s/min, 7 programs, with server", escuta_sete * 6, cpu * 6, "s", "ratio <= 3")
 
 
 if __name__ == "__main__":

@@ -350,10 +350,10 @@ class Sessao:
     def iniciar_com_env(self, env, *cmd):
         return self._iniciar(*cmd, env=env)
 
-    def iniciar_com_entrada(self, *cmd):
+    def iniciar_com_entrada(self, *cmd, env=None):
         """A program whose standard input the test writes to."""
         with open(self._log(cmd[0]), "ab") as log:
-            p = subprocess.Popen(cmd, env=self.env, stdin=subprocess.PIPE, stdout=log, stderr=log)
+            p = subprocess.Popen(cmd, env=env or self.env, stdin=subprocess.PIPE, stdout=log, stderr=log)
         self.processos.append(p)
         return p
 

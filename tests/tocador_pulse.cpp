@@ -1,9 +1,10 @@
-// A libpulse program for escuta's end-to-end tests: plays a stereo tone
-// (one frequency per channel) on its own stream and, told on standard input,
-// opens a second stream later, or pauses and resumes the first.
+// A libpulse program for escuta's end-to-end tests and benchmarks: plays a
+// stereo tone (one frequency per channel) on its own stream and, told on
+// standard input, opens a second stream later, pauses and resumes the first,
+// or turns it to silence with a 100 ms burst of the tone on demand.
 //
 //   tocador_pulse <Hz esquerda> <Hz direita> [<Hz esquerda 2> <Hz direita 2>]
-//   stdin lines: segundo | pausar | continuar
+//   stdin lines: segundo | pausar | continuar | silencio | surto
 //   stdout: "fluxo <n> <sink input index>" once stream n plays
 #include <pulse/pulseaudio.h>
 
@@ -26,6 +27,8 @@ struct Tom {
   double esquerda, direita;
   uint64_t quadro = 0;
   pa_stream* fluxo = nullptr;
+  bool silencio = false;
+  uint64_t surto = 0;  // frames of tone still to play in silence mode
 };
 
 pa_threaded_mainloop* laco;
@@ -36,8 +39,10 @@ void escrever(pa_stream* s, size_t bytes, void* dados) {
   std::vector<float> bloco(bytes / sizeof(float) / 2 * 2);
   for (size_t k = 0; k < bloco.size(); k += 2, ++t->quadro) {
     const double segundos = static_cast<double>(t->quadro) / kTaxa;
-    bloco[k] = kAmplitude * static_cast<float>(std::sin(2 * M_PI * t->esquerda * segundos));
-    bloco[k + 1] = kAmplitude * static_cast<float>(std::sin(2 * M_PI * t->direita * segundos));
+    const float amplitude = !t->silencio || t->surto > 0 ? kAmplitude : 0.0f;
+    if (t->surto > 0) --t->surto;
+    bloco[k] = amplitude * static_cast<float>(std::sin(2 * M_PI * t->esquerda * segundos));
+    bloco[k + 1] = amplitude * static_cast<float>(std::sin(2 * M_PI * t->direita * segundos));
   }
   pa_stream_write(s, bloco.data(), bloco.size() * sizeof(float), nullptr, 0, PA_SEEK_RELATIVE);
 }
@@ -90,6 +95,8 @@ int main(int argc, char** argv) {
     if (linha == "segundo" && !segundo.fluxo) tocar(segundo);
     if (linha == "pausar" || linha == "continuar")
       pa_operation_unref(pa_stream_cork(primeiro.fluxo, linha == "pausar", nullptr, nullptr));
+    if (linha == "silencio") primeiro.silencio = true;
+    if (linha == "surto") primeiro.surto = kTaxa / 10;
     pa_threaded_mainloop_unlock(laco);
   }
   // Standard input closed: play on until killed.
