@@ -236,15 +236,16 @@ class Leitura:
         self.t.join()
 
 
-def latencia(sessao, cmd, surto, vezes=7):
-    """Median time from starting a player of a tone burst to its first sample on the capture's output."""
+def latencia(sessao, cmd, provocar, aquecimento=1, vezes=7):
+    """Median time from `provocar()` (a burst played) to the burst's first sample on the capture's output,
+    after `aquecimento` seconds of capture."""
     leitura = Leitura(sessao, cmd)
-    esperar(lambda: len(leitura.dados) > 48000 * 8, segundos=20)
+    esperar(lambda: len(leitura.dados) > 48000 * 8 * aquecimento, segundos=30)
     medidas = []
     for _ in range(vezes):
         desde = len(leitura.dados) // 8 * 8
         inicio = time.monotonic()
-        subprocess.run(["pw-play", surto], env=sessao.env, check=True)
+        provocar()
         esperar(lambda: len(leitura.dados) > desde + 48000 * 8 // 2, segundos=10)
         amostras = floats(bytes(leitura.dados[desde:]))
         primeira = next((i for i, x in enumerate(amostras) if abs(x) > 0.01), None)
@@ -259,10 +260,11 @@ def bench_latencia(escuta):
     with Sessao(tela="800x600") as s:
         surto = os.path.join(PASTA, "surto.wav")
         gerar_tom(surto, 1000, 0.2)
+        tocar = lambda: subprocess.run(["pw-play", surto], env=s.env, check=True)  # noqa: E731
         record = latencia(s, ["pw-record", "-P", "{ stream.capture.sink=true }", "--format", "f32", "--rate", "48000",
-                              "--channels", "2", "-"], surto)
+                              "--channels", "2", "-"], tocar)
         for nome, args in (("", []), (", with an exclusion", ["--excluir-app", "ninguem"])):
-            linha(f"latency, burst to stdout{nome} (ms)", latencia(s, [escuta, "--audio", *args], surto) * 1000,
+            linha(f"latency, burst to stdout{nome} (ms)", latencia(s, [escuta, "--audio", *args], tocar) * 1000,
                   record * 1000, "ms", "<= pw-record")
 
 
@@ -315,27 +317,6 @@ def bench_escuta():
         linha("pw-play of 5 s with escuta's reader paused (s)", duracoes[True], duracoes[False], "s", "~5 s, no stall")
 
 
-def latencia_de_surto(sessao, cmd, tocador, vezes=7):
-    """Median time from asking an already-playing (silent) stream for a burst to its first sample on stdout."""
-    leitura = Leitura(sessao, cmd)
-    # What a sink had rendered ahead before the capture came plays out first.
-    esperar(lambda: len(leitura.dados) > 48000 * 8 * 3, segundos=30)
-    medidas = []
-    for _ in range(vezes):
-        desde = len(leitura.dados) // 8 * 8
-        inicio = time.monotonic()
-        tocador.stdin.write(b"surto\n")
-        tocador.stdin.flush()
-        esperar(lambda: len(leitura.dados) > desde + 48000 * 8 // 2, segundos=10)
-        amostras = floats(bytes(leitura.dados[desde:]))
-        primeira = next((i for i, x in enumerate(amostras) if abs(x) > 0.01), None)
-        if primeira is not None:
-            medidas.append(leitura.quando_chegou(desde + primeira * 4) - inicio)
-        time.sleep(0.3)
-    leitura.fechar()
-    return statistics.median(medidas) if medidas else float("nan")
-
-
 def cpu_com_servidor(sessao, cmd, segundos=10):
     """CPU seconds of a capture and of the PulseAudio daemon together while it runs."""
     servidor = cpu_de(sessao.pulseaudio.pid)
@@ -354,8 +335,14 @@ def bench_pulseaudio(escuta):
         tocador = s.iniciar_com_entrada(tocador_pulse, "1000", "1000")
         tocador.stdin.write(b"silencio\n")
         tocador.stdin.flush()
-        base = latencia_de_surto(s, parec("--device=teste-sink.monitor", "--latency-msec=20"), tocador)
-        medida = latencia_de_surto(s, [escuta, "--audio"], tocador)
+
+        def surto():  # inside the stream already playing
+            tocador.stdin.write(b"surto\n")
+            tocador.stdin.flush()
+
+        # What a device had rendered ahead before a capture came plays out first.
+        base = latencia(s, parec("--device=teste-sink.monitor", "--latency-msec=20"), surto, aquecimento=3)
+        medida = latencia(s, [escuta, "--audio"], surto, aquecimento=3)
         linha("PulseAudio: latency, burst to stdout (ms)", medida * 1000, base * 1000, "ms", "<= parec + 20 ms")
         # One program playing: escuta and the server vs parec and the server, at parec's latency of escuta's fragments.
         uns = [(cpu_com_servidor(s, [escuta, "--audio"]), cpu_com_servidor(s, parec("--latency-msec=10")))

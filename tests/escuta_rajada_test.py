@@ -3,7 +3,6 @@
 and starts in a burst (several at once, as a desktop starts things)."""
 import json
 import os
-import subprocess
 import sys
 import threading
 import unittest

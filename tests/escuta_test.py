@@ -1,7 +1,6 @@
 #!/usr/bin/python3
 """escuta end to end: the real binary in a private PipeWire session and Xvfb."""
 import json
-import math
 import os
 import subprocess
 import sys

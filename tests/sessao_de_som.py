@@ -387,6 +387,11 @@ class Sessao:
             for f in (p.stdin, p.stdout, p.stderr):
                 if f:
                     f.close()
+        # ESCUTA_GUARDAR_SESSOES=<folder> keeps every session's daemon logs there, to read after a failure.
+        guardar = os.environ.get("ESCUTA_GUARDAR_SESSOES")
+        if guardar:
+            destino = os.path.join(guardar, os.path.basename(self.pasta))
+            shutil.copytree(self.pasta, destino, ignore=shutil.ignore_patterns("run", "*.wav"), dirs_exist_ok=True)
         shutil.rmtree(self.pasta, ignore_errors=True)
 
     def __enter__(self):

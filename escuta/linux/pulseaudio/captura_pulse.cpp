@@ -24,6 +24,7 @@ namespace {
 constexpr pa_usec_t kFragmento = 10 * PA_USEC_PER_MSEC;
 constexpr pa_usec_t kTique = 10 * PA_USEC_PER_MSEC;
 constexpr uint32_t kMsAlvo = 25, kMsRampa = 5, kMsMaximo = 500;
+constexpr int kRecusasSeguidas = 3;
 
 Mistura::Parametros parametrosPara(const ConfiguracaoDoFluxo& c) {
   const auto quadros = [&](uint32_t ms) { return static_cast<uint32_t>(c.taxa * ms / 1000); };
@@ -75,6 +76,7 @@ class FluxoPulse : public Fluxo {
     uint32_t dispositivo;  // the sink it was on when opened
     pa_stream* fluxo = nullptr;
     std::vector<uint8_t> resto;  // a partial frame, until the rest comes
+    bool recebeu = false;
   };
 
   std::optional<Erro> seguirOServidor();
@@ -98,6 +100,7 @@ class FluxoPulse : public Fluxo {
   std::vector<Aplicativo> excluidos_;
   std::vector<ClientePulse> clientes_;
   std::map<uint32_t, std::unique_ptr<Captura>> capturas_;
+  std::map<uint32_t, int> recusas_;  // captures of a stream refused in a row
   std::unique_ptr<Vigias> vigias_;
   Mistura mistura_;
   uint32_t proximoId_ = 1;
@@ -111,20 +114,23 @@ class FluxoPulse : public Fluxo {
 
 // With the lock held: subscribe first, then list, so nothing is missed in between.
 std::optional<Erro> FluxoPulse::seguirOServidor() {
-  const Erro semResposta{"o PulseAudio não respondeu em " + std::to_string(kSegundosParaComecar) + " s"};
-  if (conexao_->caiu()) return Erro{"conexão com o PulseAudio perdida: " + conexao_->erro()};
+  const auto semResposta = [this] {
+    if (conexao_->caiu()) return Erro{"conexão com o PulseAudio perdida: " + conexao_->erro()};
+    return Erro{"o PulseAudio não respondeu em " + std::to_string(kSegundosParaComecar) + " s"};
+  };
+  if (conexao_->caiu()) return semResposta();
   conexao_->aoMudar = [this](pa_subscription_event_type_t e, uint32_t i) { mudou(e, i); };
   conexao_->aoCair = [this](const std::string& motivo) { falhou(motivo); };
   const auto mascara = static_cast<pa_subscription_mask_t>(PA_SUBSCRIPTION_MASK_SINK_INPUT |
                                                           PA_SUBSCRIPTION_MASK_CLIENT | PA_SUBSCRIPTION_MASK_SINK);
   if (!conexao_->esperar(pa_context_subscribe(conexao_->contexto(), mascara, nullptr, nullptr), kSegundosParaComecar))
-    return semResposta;
+    return semResposta();
   vigias_ = std::make_unique<Vigias>(*conexao_, kFragmento, especificacaoPedida(configuracao_));
   vigiarSink(PA_INVALID_INDEX);
   std::vector<EntradaPulse> entradas;
   if (!lerClientes(*conexao_, clientes_, kSegundosParaComecar) ||
       !lerEntradas(*conexao_, entradas, kSegundosParaComecar))
-    return semResposta;
+    return semResposta();
   for (const EntradaPulse& e : entradas) atualizar(e);
   inicio_ = pa_rtclock_now();
   relogio_ = pa_context_rttime_new(
@@ -137,7 +143,10 @@ void FluxoPulse::mudou(pa_subscription_event_type_t evento, uint32_t indice) {
   const auto tipo = evento & PA_SUBSCRIPTION_EVENT_TYPE_MASK;
   switch (evento & PA_SUBSCRIPTION_EVENT_FACILITY_MASK) {
     case PA_SUBSCRIPTION_EVENT_SINK_INPUT:
-      if (tipo == PA_SUBSCRIPTION_EVENT_REMOVE) return fechar(indice);
+      if (tipo == PA_SUBSCRIPTION_EVENT_REMOVE) {
+        recusas_.erase(indice);
+        return fechar(indice);
+      }
       return consultar(indice);
     case PA_SUBSCRIPTION_EVENT_SINK:
       if (tipo == PA_SUBSCRIPTION_EVENT_NEW) vigiarSink(indice);
@@ -239,15 +248,18 @@ void FluxoPulse::aoLer(pa_stream* fluxo, size_t, void* dados) {
 }
 
 // Killed by the server (the stream moved or went) or refused: ask where the
-// stream is now, and read it there if it still plays.
+// stream is now, and read it there if it still plays. A stream whose
+// captures are refused again and again, never delivering, is left alone.
 void FluxoPulse::aoMudarEstado(pa_stream* fluxo, void* dados) {
   const pa_stream_state_t estado = pa_stream_get_state(fluxo);
   if (estado != PA_STREAM_FAILED && estado != PA_STREAM_TERMINATED) return;
   auto* c = static_cast<Captura*>(dados);
   FluxoPulse* dono = c->dono;
   const uint32_t entrada = c->entrada;
+  int& recusas = dono->recusas_[entrada];
+  recusas = c->recebeu ? 0 : recusas + 1;
   dono->fechar(entrada);
-  dono->consultar(entrada);
+  if (recusas < kRecusasSeguidas) dono->consultar(entrada);
 }
 
 // A hole (no bytes) is silence of its length. Frames are copied out whole:
@@ -258,6 +270,7 @@ void FluxoPulse::receber(Captura& c, const void* dados, size_t bytes) {
     c.resto.insert(c.resto.end(), static_cast<const uint8_t*>(dados), static_cast<const uint8_t*>(dados) + bytes);
   else
     c.resto.resize(c.resto.size() + bytes, 0);
+  c.recebeu = true;
   const size_t n = c.resto.size() / quadro;
   if (n == 0) return;
   quadros_.resize(n * configuracao_.canais);
