@@ -3,12 +3,14 @@
 and starts in a burst (several at once, as a desktop starts things)."""
 import json
 import os
+import shutil
+import subprocess
 import sys
 import threading
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from sessao_de_som import PRONTO, Captura, Sessao, esperar, tom  # noqa: E402
+from sessao_de_som import PERMISSAO, PRONTO, Captura, Sessao, esperar, tom  # noqa: E402
 
 # The desktops escuta meets: PulseAudio alone, PulseAudio with a bare PipeWire
 # beside it (for screen sharing), and PipeWire with its PulseAudio server.
@@ -43,6 +45,28 @@ class Escolha(unittest.TestCase):
                 p = s.escuta("--listar")
                 saida, _ = p.communicate(timeout=30)
                 self.assertIn(tocador.pid, [a["pid"] for a in json.loads(saida)["aplicativos"]])
+
+
+    def test_acesso_recusado_pelo_pulseaudio(self):
+        """A PulseAudio that refuses escuta owns the sound all the same: the permission
+        message, not the bare PipeWire beside it. The server trusts its own user, so
+        escuta runs as another one, without the server's cookie."""
+        with Sessao(tela="800x600", pipewire=False, pulseaudio=True, pulseaudio_fechado=True, pipewire_nu=True) as s:
+            ninguem = os.path.join(s.pasta, "ninguem")
+            os.mkdir(ninguem, 0o700)
+            os.chown(ninguem, 65534, 65534)
+            for pasta in (s.pasta, s.runtime, os.path.join(s.runtime, "pulse")):
+                os.chmod(pasta, 0o755)
+            escuta = shutil.copy(os.environ["ESCUTA"], s.pasta)
+            # Its own session folder, the desktop's servers named as a user's session would find them.
+            outro = {**s.env, "HOME": ninguem, "XDG_RUNTIME_DIR": ninguem,
+                     "PULSE_SERVER": "unix:" + os.path.join(s.runtime, "pulse", "native"),
+                     "PIPEWIRE_REMOTE": os.path.join(s.runtime, "pipewire-0")}
+            for args, linha in ((["--listar"], '{"erro":"' + PERMISSAO + '"}\n'), (["--audio"], PERMISSAO + "\n")):
+                with self.subTest(args):
+                    p = subprocess.run([escuta, *args], env=outro, user=65534, capture_output=True, timeout=30)
+                    self.assertEqual((p.returncode, p.stdout, p.stderr.decode()), (1, b"", linha))
+            self.assertIn("Denied access to client", open(os.path.join(s.pasta, "pulseaudio.log")).read())
 
 
 class Limites(unittest.TestCase):

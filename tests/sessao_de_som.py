@@ -175,7 +175,8 @@ def floats(dados):
 
 
 class Sessao:
-    def __init__(self, tela=None, pipewire=True, pulse=False, pulseaudio=False, pipewire_nu=False):
+    def __init__(self, tela=None, pipewire=True, pulse=False, pulseaudio=False, pipewire_nu=False,
+                 pulseaudio_fechado=False):
         self.pasta = tempfile.mkdtemp(prefix="escuta-sessao-")
         self.runtime = os.path.join(self.pasta, "run")
         os.mkdir(self.runtime, 0o700)
@@ -197,7 +198,7 @@ class Sessao:
             if pipewire_nu:
                 self._pipewire_nu()
             if pulseaudio:
-                self._pulseaudio()
+                self._pulseaudio(fechado=pulseaudio_fechado)
         except BaseException:
             self.fechar()
             raise
@@ -282,9 +283,10 @@ class Sessao:
         if not chegou(lambda: os.path.exists(os.path.join(self.runtime, "pulse", "native"))):
             raise self._falhou("pipewire-pulse não subiu", "pipewire-pulse")
 
-    def _pulseaudio(self):
+    def _pulseaudio(self, fechado=False):
         """A PulseAudio desktop's sound server: the daemon, its native socket, two devices
-        (teste-sink, the default, and outro-sink). Root is warned about, not refused."""
+        (teste-sink, the default, and outro-sink). Root is warned about, not refused.
+        `fechado`: it takes only clients with its own cookie, which this session's have not."""
         modulos = glob.glob(os.path.join(PULSEAUDIO, "usr", "lib", "pulse-*", "modules"))
         bibliotecas = glob.glob(os.path.join(PULSEAUDIO, "usr", "lib", "*", "pulseaudio"))
         if not modulos or not bibliotecas:
@@ -293,13 +295,23 @@ class Sessao:
         soquete = os.path.join(self.runtime, "pulse", "native")
         os.makedirs(os.path.dirname(soquete), mode=0o700)
         env = {**self.env, "LD_LIBRARY_PATH": bibliotecas[0] + ":" + modulos[0]}
+        acesso = "auth-anonymous=1"
+        if fechado:
+            cookie = os.path.join(self.pasta, "cookie-do-servidor")
+            with open(cookie, "wb") as f:
+                f.write(os.urandom(256))
+            acesso = f"auth-anonymous=0 auth-cookie-enabled=1 auth-cookie={cookie}"
         self.pulseaudio = self._iniciar(
             os.path.join(PULSEAUDIO, "usr", "bin", "pulseaudio"), "-n", "--daemonize=no", "--exit-idle-time=-1",
             "--use-pid-file=no", "--log-target=stderr", "--dl-search-path=" + modulos[0],
-            "-L", f"module-native-protocol-unix auth-anonymous=1 socket={soquete}",
+            "-L", f"module-native-protocol-unix {acesso} socket={soquete}",
             "-L", "module-null-sink sink_name=teste-sink rate=48000 channels=2",
             "-L", "module-null-sink sink_name=outro-sink rate=48000 channels=2",
             env=env)
+        if fechado:
+            if not chegou(lambda: os.path.exists(soquete), segundos=20):
+                raise self._falhou("o PulseAudio não subiu", "pulseaudio")
+            return
         if not chegou(lambda: self.rodar("pactl", "info").returncode == 0, segundos=20):
             raise self._falhou("o PulseAudio não subiu", "pulseaudio")
         self.rodar("pactl", "set-default-sink", "teste-sink")
