@@ -34,11 +34,12 @@ class SemVazamento(unittest.TestCase):
             self.assertEqual((p.returncode, p.stderr), (2, "argumento desconhecido: --xyz\n"))
 
     def test_listagem_do_escuta(self):
-        with Sessao(tela="800x600") as s:
-            p = subprocess.run([os.path.join(BIN, "escuta"), "--listar"], env=s.env, capture_output=True,
-                               text=True, timeout=300)
-        self.assertEqual((p.returncode, p.stderr), (0, ""))
-        self.assertTrue(p.stdout.startswith('{"telas":[{"id":'))
+        for servidor in ({"pipewire": True}, {"pipewire": False, "pulseaudio": True}):
+            with self.subTest(servidor), Sessao(tela="800x600", **servidor) as s:
+                p = subprocess.run([os.path.join(BIN, "escuta"), "--listar"], env=s.env, capture_output=True,
+                                   text=True, timeout=300)
+            self.assertEqual((p.returncode, p.stderr), (0, ""))
+            self.assertTrue(p.stdout.startswith('{"telas":[{"id":'))
 
 
 if __name__ == "__main__":
