@@ -35,6 +35,7 @@ class FluxoPipeWire : public Fluxo {
       for (auto& [_, proxy] : ligacoes_) pw_proxy_destroy(proxy);
       pw_loop* laco = pw_thread_loop_get_loop(conexao_->laco());
       if (prazo_) pw_loop_destroy_source(laco, prazo_);
+      if (semDados_) pw_loop_destroy_source(laco, semDados_);
       if (reconexao_) pw_loop_destroy_source(laco, reconexao_);
       if (fluxo_) pw_stream_destroy(fluxo_);
     }
@@ -65,6 +66,7 @@ class FluxoPipeWire : public Fluxo {
   void agendarReconexao();
   void reconectar();
   void armarPrazo();
+  void vigiarPrimeiroBuffer();
   void religar();
   void concluir(std::optional<Erro> erro);
   void falhou(const std::string& motivo);
@@ -80,6 +82,7 @@ class FluxoPipeWire : public Fluxo {
   pw_stream* fluxo_ = nullptr;
   spa_hook ouvinte_{};
   spa_source* prazo_ = nullptr;
+  spa_source* semDados_ = nullptr;
   spa_source* reconexao_ = nullptr;
   bool reconectando_ = false;
   std::function<void(std::optional<Erro>)> conclusao_;
@@ -163,6 +166,22 @@ void FluxoPipeWire::armarPrazo() {
   pw_loop_update_timer(laco, prazo_, &quando, nullptr, false);
 }
 
+// Streaming a second without a buffer: a new node takes its place, as for a
+// suspended one; the start's deadline still holds.
+void FluxoPipeWire::vigiarPrimeiroBuffer() {
+  pw_loop* laco = pw_thread_loop_get_loop(conexao_->laco());
+  if (!semDados_)
+    semDados_ = pw_loop_add_timer(
+        laco,
+        [](void* dados, uint64_t) {
+          auto* f = static_cast<FluxoPipeWire*>(dados);
+          if (!f->iniciado_ && !f->reconectando_) f->agendarReconexao();
+        },
+        this);
+  timespec umSegundo{1, 0};
+  pw_loop_update_timer(laco, semDados_, &umSegundo, nullptr, false);
+}
+
 void FluxoPipeWire::concluir(std::optional<Erro> erro) {
   if (!conclusao_) return;
   auto conclusao = std::move(conclusao_);
@@ -180,10 +199,9 @@ void FluxoPipeWire::aoMudarEstado(void* dados, pw_stream_state, pw_stream_state 
   switch (estado) {
     case PW_STREAM_STATE_STREAMING:
       f->reconectando_ = false;
-      if (!f->iniciado_) {
-        f->iniciado_ = true;
-        f->concluir(std::nullopt);
-      }
+      // Started once audio comes (see processar); a node streaming with no
+      // driver to run it would say "pronto" and then deliver nothing.
+      if (!f->iniciado_) f->vigiarPrimeiroBuffer();
       break;
     case PW_STREAM_STATE_PAUSED:
       f->religar();
@@ -206,6 +224,10 @@ void FluxoPipeWire::aoMudarEstado(void* dados, pw_stream_state, pw_stream_state 
 void FluxoPipeWire::processar() {
   pw_buffer* b = pw_stream_dequeue_buffer(fluxo_);
   if (!b) return;
+  if (!iniciado_) {
+    iniciado_ = true;
+    concluir(std::nullopt);
+  }
   const spa_data& d = b->buffer->datas[0];
   std::vector<uint8_t> bytes;
   if (d.data && d.chunk) {

@@ -2,9 +2,12 @@
 
 #include <pulse/rtclock.h>
 
+#include <algorithm>
 #include <cstring>
 #include <map>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "escuta/linux/entrega.h"
 #include "escuta/linux/limites.h"
