@@ -317,7 +317,7 @@ def bench_escuta():
         linha("pw-play of 5 s with escuta's reader paused (s)", duracoes[True], duracoes[False], "s", "~5 s, no stall")
 
 
-def cpu_com_servidor(sessao, cmd, segundos=10):
+def cpu_com_servidor(sessao, cmd, segundos=20):
     """CPU seconds of a capture and of the PulseAudio daemon together while it runs."""
     servidor = cpu_de(sessao.pulseaudio.pid)
     _, cpu = capturar(sessao, cmd, segundos)
@@ -344,11 +344,12 @@ def bench_pulseaudio(escuta):
         base = latencia(s, parec("--device=teste-sink.monitor", "--latency-msec=20"), surto, aquecimento=3)
         medida = latencia(s, [escuta, "--audio"], surto, aquecimento=3)
         linha("PulseAudio: latency, burst to stdout (ms)", medida * 1000, base * 1000, "ms", "<= parec + 20 ms")
-        # One program playing: escuta and the server vs parec and the server, at parec's latency of escuta's fragments.
-        uns = [(cpu_com_servidor(s, [escuta, "--audio"]), cpu_com_servidor(s, parec("--latency-msec=10")))
+        # One program playing: escuta and the server vs parec and the server, parec at the latency of escuta's
+        # per-stream captures (5 ms fragments).
+        uns = [(cpu_com_servidor(s, [escuta, "--audio"]), cpu_com_servidor(s, parec("--latency-msec=5")))
                for _ in range(5)]
-        linha("PulseAudio: CPU s/min, 1 program, with server", statistics.median(u[0] for u in uns) * 6,
-              statistics.median(u[1] for u in uns) * 6, "s", "ratio <= 1.25")
+        linha("PulseAudio: CPU s/min, 1 program, with server", statistics.median(u[0] for u in uns) * 3,
+              statistics.median(u[1] for u in uns) * 3, "s", "ratio <= 1.25")
         for k in range(6):  # two of them on the second device
             s.iniciar_com_entrada(tocador_pulse, str(500 + 100 * k), str(550 + 100 * k),
                                   env={**s.env, "PULSE_SINK": "outro-sink" if k < 2 else "teste-sink"})
@@ -356,15 +357,15 @@ def bench_pulseaudio(escuta):
         escuta_sete = statistics.median(cpu_com_servidor(s, [escuta, "--audio"]) for _ in range(5))
         # parec on every device's monitor at once
         servidor = cpu_de(s.pulseaudio.pid)
-        outros = [subprocess.Popen(parec(f"--device={d}.monitor", "--latency-msec=10"), env=s.env,
+        outros = [subprocess.Popen(parec(f"--device={d}.monitor", "--latency-msec=5"), env=s.env,
                                    stdout=subprocess.DEVNULL) for d in ("outro-sink",)]
-        _, cpu = capturar(s, parec("--device=teste-sink.monitor", "--latency-msec=10"), 10)
+        _, cpu = capturar(s, parec("--device=teste-sink.monitor", "--latency-msec=5"), 20)
         for p in outros:
             cpu += cpu_de(p.pid)
             p.kill()
             p.wait()
         cpu += cpu_de(s.pulseaudio.pid) - servidor
-        linha("PulseAudio: CPU s/min, 7 programs, with server", escuta_sete * 6, cpu * 6, "s", "ratio <= 3")
+        linha("PulseAudio: CPU s/min, 7 programs, with server", escuta_sete * 3, cpu * 3, "s", "ratio <= 3")
 
 
 if __name__ == "__main__":

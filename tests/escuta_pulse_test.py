@@ -241,10 +241,13 @@ class UmFluxo(unittest.TestCase):
         lendo = lambda: [o for o in self.s.capturas_do_escuta() if not o["corked"]]  # noqa: E731
         esperar(lambda: len(lendo()) == 1, o_que="a captura do fluxo")
         esperar(lambda: self.ouvindo(c), segundos=30, o_que="o tocador")
-        for comando, capturas in ((b"pausar\n", 0), (b"continuar\n", 1)):
+        estado = lambda: next(d["state"] for d in self.s.pactl_json("list", "sinks") if d["name"] == "teste-sink")  # noqa: E731
+        for comando, capturas, dispositivo in ((b"pausar\n", 0, "SUSPENDED"), (b"continuar\n", 1, "RUNNING")):
             t.stdin.write(comando)
             t.stdin.flush()
             esperar(lambda: len(lendo()) == capturas, o_que=f"{capturas} captura(s) depois de {comando!r}")
+            # Paused, nothing of escuta's keeps the device awake.
+            esperar(lambda: estado() == dispositivo, o_que=f"o dispositivo {dispositivo} depois de {comando!r}")
         esperar(lambda: self.ouvindo(c), o_que="o tocador de novo")
         self.assertIsNone(c.p.poll())
         c.parar()

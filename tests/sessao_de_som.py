@@ -307,6 +307,8 @@ class Sessao:
             "-L", f"module-native-protocol-unix {acesso} socket={soquete}",
             "-L", "module-null-sink sink_name=teste-sink rate=48000 channels=2",
             "-L", "module-null-sink sink_name=outro-sink rate=48000 channels=2",
+            # Idle devices suspend, as on every PulseAudio desktop (after 1 s here rather than 5).
+            "-L", "module-suspend-on-idle timeout=1",
             env=env)
         if fechado:
             if not chegou(lambda: os.path.exists(soquete), segundos=20):

@@ -31,6 +31,8 @@ void Mistura::receber(uint32_t fluxo, const float* quadros, size_t n) {
   const auto it = fluxos_.find(fluxo);
   if (it == fluxos_.end() || it->second.fim) return;
   Fluxo& f = it->second;
+  f.antesDoLote = f.quadros(p_.canais);
+  f.lote = n;
   f.dados.insert(f.dados.end(), quadros, quadros + n * p_.canais);
   // Only a stalled reader or a clock beyond kDerivaMaxima gets here.
   if (f.quadros(p_.canais) > p_.maximo) f.inicio += (f.quadros(p_.canais) - p_.alvo) * p_.canais;
@@ -71,6 +73,15 @@ size_t Mistura::ocupacaoDeReferencia(uint32_t id) const {
   return menor;
 }
 
+// Where the device's queues stand whenever they are read: the emptiest
+// stream's low point, just before its latest delivery.
+size_t Mistura::folgaDeReferencia(uint32_t id) const {
+  size_t menor = std::numeric_limits<size_t>::max();
+  for (const auto& [_, f] : fluxos_)
+    if (f.dispositivo == id && f.estado == Fluxo::tocando && !f.fim) menor = std::min(menor, f.antesDoLote);
+  return menor;
+}
+
 bool Mistura::temTocando(uint32_t id) const {
   for (const auto& [_, f] : fluxos_)
     if (f.dispositivo == id && f.estado == Fluxo::tocando) return true;
@@ -79,15 +90,16 @@ bool Mistura::temTocando(uint32_t id) const {
 
 void Mistura::misturar(float* saida, size_t n) {
   std::fill(saida, saida + n * p_.canais, 0.0f);
-  // A waiting stream joins once it holds what the device's others hold, and
-  // from the same render on, so that it plays in step with them; alone, once
-  // it will still hold the target after this read. What it holds beyond that
-  // is older: it goes.
+  // A waiting stream joins once it holds the target besides its latest
+  // delivery (so that it holds the target just before the next one), and what
+  // the device's others hold, from the same render on, so that it plays in
+  // step with them; never less, or a device running short would take its
+  // streams back short. What it holds beyond that is older: it goes.
   for (auto& [_, f] : fluxos_) {
     if (f.estado != Fluxo::enchendo) continue;
     const size_t referencia = ocupacaoDeReferencia(f.dispositivo);
-    const size_t limiar =
-        std::max<size_t>(1, referencia == std::numeric_limits<size_t>::max() ? p_.alvo + n : referencia);
+    const size_t proprio = std::max<size_t>(1, p_.alvo + f.lote);
+    const size_t limiar = referencia == std::numeric_limits<size_t>::max() ? proprio : std::max(proprio, referencia);
     if (f.quadros(p_.canais) < limiar) continue;
     f.inicio += (f.quadros(p_.canais) - limiar) * p_.canais;
     f.estado = Fluxo::tocando;
@@ -122,6 +134,18 @@ void Mistura::lerDispositivo(uint32_t id, Dispositivo& d, float* saida, size_t n
   std::copy(d.anterior.begin(), d.anterior.end(), soma_.begin());
   for (auto& [_, f] : fluxos_)
     if (f.dispositivo == id && f.estado == Fluxo::tocando) somarFluxo(f, lidos, consome, soma_);
+  if (d.razao == 1.0 && d.fase == 0.0) {  // on the reader's clock: frame for frame
+    for (size_t i = 0; i < n * canais; ++i) saida[i] += soma_[i];
+  } else {
+    interpolar(d, n, saida);
+  }
+  std::copy_n(&soma_[consome * canais], canais, d.anterior.begin());
+  d.fase += static_cast<double>(n) * d.razao - static_cast<double>(consome);
+  ajustarRazao(id, d, n);
+}
+
+void Mistura::interpolar(const Dispositivo& d, size_t n, float* saida) const {
+  const size_t canais = p_.canais;
   for (size_t j = 0; j < n; ++j) {
     const double q = d.fase + static_cast<double>(j) * d.razao;
     const auto k = static_cast<size_t>(q);
@@ -130,9 +154,6 @@ void Mistura::lerDispositivo(uint32_t id, Dispositivo& d, float* saida, size_t n
     const float* b = a + canais;
     for (size_t c = 0; c < canais; ++c) saida[j * canais + c] += a[c] + t * (b[c] - a[c]);
   }
-  std::copy_n(&soma_[consome * canais], canais, d.anterior.begin());
-  d.fase += static_cast<double>(n) * d.razao - static_cast<double>(consome);
-  ajustarRazao(id, d, n);
 }
 
 // Adds the stream's next `lidos` frames into soma (after its first frame,
@@ -145,11 +166,15 @@ void Mistura::somarFluxo(Fluxo& f, size_t lidos, size_t consome, std::vector<flo
   const size_t tocados = ultimoLote ? std::min(tem, consome) : lidos;
   const size_t saida = std::min<size_t>(p_.rampa, tocados);  // frames of the fade-out
   const float* dados = f.dados.data() + f.inicio;
-  for (size_t k = 0; k < tocados; ++k) {
-    float ganho = std::min(1.0f, static_cast<float>(f.entrada + k) / static_cast<float>(p_.rampa));
-    if (ultimoLote && tocados - k <= saida)
-      ganho *= static_cast<float>(tocados - k) / static_cast<float>(saida + 1);
-    for (size_t c = 0; c < canais; ++c) soma[(k + 1) * canais + c] += ganho * dados[k * canais + c];
+  if (!ultimoLote && f.entrada >= p_.rampa) {  // neither fading in nor out: a plain sum
+    for (size_t i = 0; i < tocados * canais; ++i) soma[canais + i] += dados[i];
+  } else {
+    for (size_t k = 0; k < tocados; ++k) {
+      float ganho = std::min(1.0f, static_cast<float>(f.entrada + k) / static_cast<float>(p_.rampa));
+      if (ultimoLote && tocados - k <= saida)
+        ganho *= static_cast<float>(tocados - k) / static_cast<float>(saida + 1);
+      for (size_t c = 0; c < canais; ++c) soma[(k + 1) * canais + c] += ganho * dados[k * canais + c];
+    }
   }
   if (!ultimoLote) {
     f.inicio += consome * canais;
@@ -163,7 +188,7 @@ void Mistura::somarFluxo(Fluxo& f, size_t lidos, size_t consome, std::vector<flo
 }
 
 void Mistura::ajustarRazao(uint32_t id, Dispositivo& d, size_t n) {
-  const size_t referencia = ocupacaoDeReferencia(id);
+  const size_t referencia = folgaDeReferencia(id);
   if (referencia == std::numeric_limits<size_t>::max()) return;
   const double peso = std::min(1.0, static_cast<double>(n) / (p_.taxa * kSegundosDaMedia));
   d.ocupacaoMedia += (static_cast<double>(referencia) - d.ocupacaoMedia) * peso;

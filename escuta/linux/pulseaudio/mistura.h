@@ -5,7 +5,8 @@
 //
 // Streams of one device come from the same render cycles and share its
 // clock; different devices run on clocks of their own. Each device is read
-// through a resampler whose ratio keeps its queues near `alvo` frames, so
+// through a resampler whose ratio keeps its queues near `alvo` frames just
+// before each delivery (their lowest, whenever they are read), so
 // queues stay bounded whatever the offset between the clocks (up to
 // kDerivaMaxima). Every start, end and gap of a stream is faded over
 // `rampa` frames so that none of them clicks. Not thread-safe: one thread
@@ -22,7 +23,7 @@ class Mistura {
   struct Parametros {
     uint32_t canais = 2;
     uint32_t taxa = 48000;
-    uint32_t alvo = 960;     // frames a device's queues hold after each read, steady
+    uint32_t alvo = 480;     // frames a device's queues hold just before each delivery, steady
     uint32_t rampa = 240;    // frames of a fade
     uint32_t maximo = 9600;  // frames a stream may hold; beyond, its oldest go
   };
@@ -32,7 +33,7 @@ class Mistura {
   explicit Mistura(Parametros p);
 
   // A stream of device `dispositivo` will deliver; it is heard once it holds
-  // as much as the device's other streams (or `alvo` when alone).
+  // as much as the device's other streams (alone, `alvo` and a delivery).
   void abrir(uint32_t fluxo, uint32_t dispositivo);
   // `n` interleaved frames of `canais` floats.
   void receber(uint32_t fluxo, const float* quadros, size_t n);
@@ -55,9 +56,11 @@ class Mistura {
   struct Dispositivo;
 
   void lerDispositivo(uint32_t id, Dispositivo& d, float* saida, size_t n);
+  void interpolar(const Dispositivo& d, size_t n, float* saida) const;
   void somarFluxo(Fluxo& f, size_t precisa, size_t consome, std::vector<float>& soma);
   void ajustarRazao(uint32_t id, Dispositivo& d, size_t n);
   size_t ocupacaoDeReferencia(uint32_t id) const;
+  size_t folgaDeReferencia(uint32_t id) const;
   bool temTocando(uint32_t id) const;
 
   Parametros p_;
@@ -73,6 +76,8 @@ struct Mistura::Fluxo {
   enum Estado { enchendo, tocando, encerrando } estado = enchendo;
   bool fim = false;       // no more will come
   uint32_t entrada = 0;   // frames of the fade-in already played
+  size_t antesDoLote = 0; // frames held just before the latest delivery: its lowest
+  size_t lote = 0;        // frames of the latest delivery
   size_t quadros(uint32_t canais) const { return (dados.size() - inicio) / canais; }
 };
 
