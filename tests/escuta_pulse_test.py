@@ -215,8 +215,8 @@ class UmFluxo(unittest.TestCase):
         depois = c.canais((len(c.dados) - marca) / (TAXA * 8))[0]
         c.parar()
         buracos = silencios_ms(depois, self.AMPLITUDE / 2)
-        self.assertEqual(len(buracos), 2, buracos)  # one gap per move, none else
-        self.assertLessEqual(max(buracos), 100, buracos)
+        self.assertLessEqual(len(buracos), 2, buracos)  # at most one gap a move, none else
+        self.assertLessEqual(max(buracos, default=0), 100, buracos)
         self.assertSemEstalo(depois)
 
     def test_fluxo_novo_inteiro_e_sem_estalo(self):
