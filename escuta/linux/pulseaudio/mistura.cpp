@@ -14,6 +14,7 @@ namespace {
 // no wandering pitch. Beyond, 0.3 of ratio per second of excess: 1000 ppm
 // settles 5 ms under or 8 ms over the target.
 constexpr double kFolgaAbaixo = 0.002;
+constexpr double kDeslize = 1e-4;
 constexpr double kFolgaAcima = 0.005;
 constexpr double kGanho = 0.3;
 constexpr double kSegundosDaMedia = 2.0;
@@ -195,8 +196,14 @@ void Mistura::ajustarRazao(uint32_t id, Dispositivo& d, size_t n) {
   const double excesso = (d.ocupacaoMedia - p_.alvo) / p_.taxa;
   const double alem = excesso > 0 ? std::max(0.0, excesso - kFolgaAcima) : std::min(0.0, excesso + kFolgaAbaixo);
   d.razao = 1.0 + std::clamp(kGanho * alem, -kDerivaMaxima, kDerivaMaxima);
-  // Back on the reader's clock: whole frames again (a shift of under a frame).
-  if (alem == 0.0) d.fase = 0.0;
+  if (alem != 0.0) return;
+  // Back within the band: glide to whole frames again, 100 ppm slower at
+  // most, landing on the frame (a jump there would click).
+  if (d.fase < 1e-6) {
+    d.fase = 0.0;
+    return;
+  }
+  d.razao = 1.0 - std::min(kDeslize, d.fase / static_cast<double>(n));
 }
 
 }  // namespace escuta
