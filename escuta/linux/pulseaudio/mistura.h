@@ -33,7 +33,7 @@ class Mistura {
   explicit Mistura(Parametros p);
 
   // A stream of device `dispositivo` will deliver; it is heard once it holds
-  // as much as the device's other streams (alone, `alvo` and a delivery).
+  // `alvo` and a delivery, and as much as the device's other streams.
   void abrir(uint32_t fluxo, uint32_t dispositivo);
   // `n` interleaved frames of `canais` floats.
   void receber(uint32_t fluxo, const float* quadros, size_t n);
@@ -57,7 +57,7 @@ class Mistura {
 
   void lerDispositivo(uint32_t id, Dispositivo& d, float* saida, size_t n);
   void interpolar(const Dispositivo& d, size_t n, float* saida) const;
-  void somarFluxo(Fluxo& f, size_t precisa, size_t consome, std::vector<float>& soma);
+  void somarFluxo(Fluxo& f, size_t lidos, size_t consome, std::vector<float>& soma);
   void ajustarRazao(uint32_t id, Dispositivo& d, size_t n);
   size_t ocupacaoDeReferencia(uint32_t id) const;
   size_t folgaDeReferencia(uint32_t id) const;
