@@ -1,11 +1,15 @@
 #pragma once
 // Trying again after a refusal that may pass: a server busy with a burst of
 // clients refuses some of them for a moment.
+#include <algorithm>
 #include <chrono>
 #include <optional>
 #include <thread>
 
 namespace escuta {
+
+// How long a refusal may last before it counts as an answer.
+inline constexpr std::chrono::milliseconds kPrazoDeRecusas{2000};
 
 // Calls `tentar` until it gives a value or `prazo` has passed, waiting 10 ms
 // after the first refusal, then twice as long each time up to 200 ms.

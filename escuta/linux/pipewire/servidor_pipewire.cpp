@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+
 #include "escuta/linux/pipewire/aplicativos.h"
 #include "escuta/linux/pipewire/captura_pipewire.h"
 #include "escuta/linux/pipewire/conexao_pipewire.h"
@@ -13,9 +15,7 @@ namespace {
 constexpr int kRodadasPorRetardatarios = 5;
 
 bool algumIncompleto(const Grafo& grafo) {
-  for (const ClienteDoGrafo& c : grafo.clientes)
-    if (!c.completo) return true;
-  return false;
+  return std::any_of(grafo.clientes.begin(), grafo.clientes.end(), [](const ClienteDoGrafo& c) { return !c.completo; });
 }
 
 class ServidorPipeWire : public ServidorDeSom {

@@ -66,21 +66,25 @@ double Mistura::razao(uint32_t dispositivo) const {
   return it == dispositivos_.end() ? 1.0 : it->second.razao;
 }
 
-// The fullest a device's streams can be counted on: the emptiest one still coming.
-size_t Mistura::ocupacaoDeReferencia(uint32_t id) const {
+// The least `medida` among the device's streams playing and still coming;
+// the largest size_t when there are none.
+template <typename Medida>
+size_t Mistura::menorEntreOsQueTocam(uint32_t id, Medida medida) const {
   size_t menor = std::numeric_limits<size_t>::max();
   for (const auto& [_, f] : fluxos_)
-    if (f.dispositivo == id && f.estado == Fluxo::tocando && !f.fim) menor = std::min(menor, f.quadros(p_.canais));
+    if (f.dispositivo == id && f.estado == Fluxo::tocando && !f.fim) menor = std::min(menor, medida(f));
   return menor;
+}
+
+// The fullest a device's streams can be counted on: the emptiest one still coming.
+size_t Mistura::ocupacaoDeReferencia(uint32_t id) const {
+  return menorEntreOsQueTocam(id, [this](const Fluxo& f) { return f.quadros(p_.canais); });
 }
 
 // Where the device's queues stand whenever they are read: the emptiest
 // stream's low point, just before its latest delivery.
 size_t Mistura::folgaDeReferencia(uint32_t id) const {
-  size_t menor = std::numeric_limits<size_t>::max();
-  for (const auto& [_, f] : fluxos_)
-    if (f.dispositivo == id && f.estado == Fluxo::tocando && !f.fim) menor = std::min(menor, f.antesDoLote);
-  return menor;
+  return menorEntreOsQueTocam(id, [](const Fluxo& f) { return f.antesDoLote; });
 }
 
 bool Mistura::temTocando(uint32_t id) const {

@@ -61,6 +61,8 @@ class Mistura {
   void ajustarRazao(uint32_t id, Dispositivo& d, size_t n);
   size_t ocupacaoDeReferencia(uint32_t id) const;
   size_t folgaDeReferencia(uint32_t id) const;
+  template <typename Medida>
+  size_t menorEntreOsQueTocam(uint32_t id, Medida medida) const;
   bool temTocando(uint32_t id) const;
 
   Parametros p_;

@@ -8,7 +8,6 @@
 #include <string>
 
 #include "escuta/linux/insistir.h"
-
 #include "escuta/linux/processos.h"
 #include "escuta/linux/pulseaudio/captura_pulse.h"
 #include "escuta/linux/pulseaudio/conexao_pulse.h"
@@ -19,7 +18,6 @@ namespace escuta {
 namespace {
 
 constexpr int kSegundosPorTentativa = 3;
-constexpr auto kPrazoDeRecusas = std::chrono::milliseconds(2000);
 
 class ServidorPulse : public ServidorDeSom {
  public:

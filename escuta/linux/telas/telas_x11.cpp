@@ -34,7 +34,7 @@ std::vector<Tela> saidasConectadas(Display* d) {
 // An X server busy with a burst of clients refuses some for a moment: try
 // again for about 2 s before deciding there is none.
 Display* conectar() {
-  const std::optional<Display*> d = insistir(std::chrono::milliseconds(2000), []() -> std::optional<Display*> {
+  const std::optional<Display*> d = insistir(kPrazoDeRecusas, []() -> std::optional<Display*> {
     if (Display* d = XOpenDisplay(nullptr)) return d;
     return std::nullopt;
   });
