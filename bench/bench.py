@@ -357,13 +357,12 @@ def bench_pulseaudio(escuta):
         escuta_sete = statistics.median(cpu_com_servidor(s, [escuta, "--audio"]) for _ in range(5))
         # parec on every device's monitor at once
         servidor = cpu_de(s.pulseaudio.pid)
-        outros = [subprocess.Popen(parec(f"--device={d}.monitor", "--latency-msec=5"), env=s.env,
-                                   stdout=subprocess.DEVNULL) for d in ("outro-sink",)]
+        outro = subprocess.Popen(parec("--device=outro-sink.monitor", "--latency-msec=5"), env=s.env,
+                                 stdout=subprocess.DEVNULL)
         _, cpu = capturar(s, parec("--device=teste-sink.monitor", "--latency-msec=5"), 20)
-        for p in outros:
-            cpu += cpu_de(p.pid)
-            p.kill()
-            p.wait()
+        cpu += cpu_de(outro.pid)
+        outro.kill()
+        outro.wait()
         cpu += cpu_de(s.pulseaudio.pid) - servidor
         linha("PulseAudio: CPU s/min, 7 programs, with server", escuta_sete * 3, cpu * 3, "s", "ratio <= 3")
 

@@ -145,7 +145,7 @@ class ClientesReais(unittest.TestCase):
                 c.esperar_audio(1.5, desde=len(c.dados))
                 n = niveis(c, tons.values())
                 c.parar()
-                ouvidos = [min(n[par]) for outro, par in tons.items() if par not in excluidos]
+                ouvidos = [min(n[par]) for par in tons.values() if par not in excluidos]
                 for par in excluidos:
                     self.assertLess(max(n[par]), min(ouvidos) - 60, (nome, n))
 
@@ -222,9 +222,7 @@ class UmFluxo(unittest.TestCase):
     def test_fluxo_novo_inteiro_e_sem_estalo(self):
         c = self.capturar()
         c.esperar_audio(0.5)
-        curto = os.path.join(TONS, "um-segundo.wav")
-        subprocess.run(["ffmpeg", "-nostdin", "-v", "error", "-y", "-f", "lavfi", "-i",
-                        f"aevalsrc={self.AMPLITUDE}*sin(2*PI*{self.HZ}*t):s={TAXA}:d=1", "-ac", "2", curto], check=True)
+        curto = tom_estereo(self.HZ, self.HZ, segundos=1, amplitude=self.AMPLITUDE)
         marca = len(c.dados)
         self.s.rodar("paplay", curto)  # returns once it has played
         c.esperar_audio(0.5, desde=len(c.dados))

@@ -19,6 +19,8 @@ FORMAS = {
     "PulseAudio com PipeWire ao lado": dict(pipewire=False, pulseaudio=True, pipewire_nu=True),
     "PipeWire com pipewire-pulse": dict(pipewire=True, pulse=True),
 }
+# One desktop of each sound server.
+OS_DOIS = ("PulseAudio", "PipeWire com pipewire-pulse")
 
 
 def sessao(forma):
@@ -83,7 +85,7 @@ class Limites(unittest.TestCase):
              (["--taxa", "384000", "--canais", "1"], "pronto: 384000 Hz, 1 canal(is), float32 intercalado no stdout\n"))
 
     def test_mesmas_palavras_nos_dois_servidores(self):
-        for forma in ("PulseAudio", "PipeWire com pipewire-pulse"):
+        for forma in OS_DOIS:
             with sessao(forma) as s:
                 for args, linha in self.CASOS:
                     with self.subTest(forma=forma, args=args):
@@ -93,10 +95,10 @@ class Limites(unittest.TestCase):
                             c.esperar_audio(0.2, taxa=int(args[args.index("--taxa") + 1]),
                                             canais=int(args[args.index("--canais") + 1]))
                             self.assertIsNone(c.p.poll())
+                            c.parar()
                         else:
                             self.assertEqual(c.p.wait(timeout=10), 1)
                             self.assertEqual(c.parar(), b"")
-                        c.parar()
 
 
 def ao_mesmo_tempo(comandos):
@@ -121,7 +123,7 @@ class Rajadas(unittest.TestCase):
     RODADAS_DE_CAPTURA, RODADAS_DE_LISTAGEM = 40, 60
 
     def test_tres_capturas_de_uma_vez(self):
-        for forma in ("PulseAudio", "PipeWire com pipewire-pulse"):
+        for forma in OS_DOIS:
             with self.subTest(forma), sessao(forma) as s:
                 s.iniciar("paplay", tom(440, 120))
                 falhas = []
@@ -137,7 +139,7 @@ class Rajadas(unittest.TestCase):
                 self.assertEqual(falhas, [])
 
     def test_quatro_listagens_de_uma_vez(self):
-        for forma in ("PulseAudio", "PipeWire com pipewire-pulse"):
+        for forma in OS_DOIS:
             with self.subTest(forma), sessao(forma) as s:
                 s.iniciar("paplay", tom(440, 120))
                 esperar(lambda: "pacat" in s.rodar("pactl", "list", "clients").stdout, o_que="o tocador")

@@ -91,13 +91,12 @@ class Captura:
     def canais(self, segundos, canais=2, taxa=48000, desde_byte=0):
         """The last `segundos` of each channel."""
         amostras = floats(self.dados[desde_byte:])
-        n = int(taxa * segundos) * canais
-        ultimas = amostras[len(amostras) // canais * canais - n:len(amostras) // canais * canais]
+        fim = len(amostras) // canais * canais
+        ultimas = amostras[max(0, fim - int(taxa * segundos) * canais):fim]
         return [ultimas[c::canais] for c in range(canais)]
 
     def potencias(self, taxa, canais, frequencias, desde_byte=0, segundos=1):
-        amostras = floats(self.dados[desde_byte:])
-        canal0 = amostras[0::canais][-int(taxa * segundos):]
+        canal0 = self.canais(segundos, canais, taxa, desde_byte)[0]
         return {f: goertzel(canal0, taxa, f) for f in frequencias}
 
 
