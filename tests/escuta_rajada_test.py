@@ -68,7 +68,8 @@ class Escolha(unittest.TestCase):
                 with self.subTest(args):
                     p = subprocess.run([escuta, *args], env=outro, user=65534, capture_output=True, timeout=30)
                     self.assertEqual((p.returncode, p.stdout, p.stderr.decode()), (1, b"", linha))
-            self.assertIn("Denied access to client", open(os.path.join(s.pasta, "pulseaudio.log")).read())
+            with open(os.path.join(s.pasta, "pulseaudio.log")) as log:
+                self.assertIn("Denied access to client", log.read())
 
 
 class Limites(unittest.TestCase):
@@ -148,7 +149,7 @@ class Rajadas(unittest.TestCase):
                     for p in ao_mesmo_tempo([lambda: s.escuta("--listar")] * 4):
                         saida, erro = p.communicate(timeout=30)
                         if p.returncode != 0:
-                            ruins.append((rodada, erro.decode()))
+                            ruins.append((rodada, p.returncode, erro.decode()))
                             continue
                         # Every client these sessions hold says who it is: an entry without
                         # a pid or an id is one listed before it had.

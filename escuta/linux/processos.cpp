@@ -1,5 +1,8 @@
 #include "escuta/linux/processos.h"
 
+#include <signal.h>
+
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 
@@ -30,5 +33,8 @@ bool executaOBinario(int32_t pid, const std::string& binario, const std::string&
   if (!std::getline(comm, nome)) return false;
   return !nome.empty() && nome == binario.substr(0, kTamanhoDoComm);
 }
+
+// Signal 0 is only the check; EPERM means another user's process.
+bool processoExiste(int32_t pid) { return pid > 0 && (kill(pid, 0) == 0 || errno == EPERM); }
 
 }  // namespace escuta

@@ -13,4 +13,7 @@ namespace escuta {
 // (which the kernel cuts to 15 bytes).
 bool executaOBinario(int32_t pid, const std::string& binario, const std::string& raiz = "/proc");
 
+// False once process `pid` has ended and been reaped (or never was, here).
+bool processoExiste(int32_t pid);
+
 }  // namespace escuta

@@ -1,6 +1,7 @@
 #include "escuta/linux/processos.h"
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -42,6 +43,18 @@ TEST_F(ProcFalso, ConfereOBinarioQueOProcessoRoda) {
   EXPECT_FALSE(executa(0, "paplay"));
   EXPECT_FALSE(executa(-1, "paplay"));
   EXPECT_FALSE(executa(100, ""));
+}
+
+TEST(ProcessoExiste, AteSerRecolhido) {
+  const pid_t filho = fork();
+  if (filho == 0) _exit(0);
+  ASSERT_GT(filho, 0);
+  int estado = 0;
+  ASSERT_EQ(waitpid(filho, &estado, 0), filho);
+  EXPECT_FALSE(processoExiste(filho));
+  EXPECT_TRUE(processoExiste(getpid()));
+  EXPECT_TRUE(processoExiste(1));  // always there, whoever owns it
+  EXPECT_FALSE(processoExiste(0));
 }
 
 }  // namespace

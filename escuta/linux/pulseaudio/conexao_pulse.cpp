@@ -95,6 +95,13 @@ bool ConexaoPulse::esperar(pa_operation* operacao, int segundos) {
   return feita;
 }
 
+bool ConexaoPulse::esperarQue(const std::function<bool()>& condicao, std::chrono::milliseconds prazo) {
+  const pa_usec_t fim = pa_rtclock_now() + static_cast<pa_usec_t>(prazo.count()) * PA_USEC_PER_MSEC;
+  Despertador despertador(contexto_, laco_, fim);
+  while (!condicao() && !caiu_ && pa_rtclock_now() < fim) pa_threaded_mainloop_wait(laco_);
+  return condicao();
+}
+
 std::string ConexaoPulse::erro() const { return pa_strerror(pa_context_errno(contexto_)); }
 
 void ConexaoPulse::aoMudarEstado(pa_context* contexto, void* dados) {
@@ -118,6 +125,7 @@ void ConexaoPulse::aoMudarEstado(pa_context* contexto, void* dados) {
 void ConexaoPulse::aoEvento(pa_context*, pa_subscription_event_type_t tipo, uint32_t indice, void* dados) {
   auto* c = static_cast<ConexaoPulse*>(dados);
   if (c->aoMudar) c->aoMudar(tipo, indice);
+  sinalizar(c->laco_);
 }
 
 }  // namespace escuta

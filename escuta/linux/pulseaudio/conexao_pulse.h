@@ -5,6 +5,7 @@
 // client.conf, the session's socket, a system-wide daemon) and never spawned.
 #include <pulse/pulseaudio.h>
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
@@ -39,6 +40,10 @@ class ConexaoPulse {
   // With the lock held: waits until `operacao` is done (true), or fails, the
   // connection falls or `segundos` pass (false). Takes the reference.
   bool esperar(pa_operation* operacao, int segundos);
+  // With the lock held: waits until `condicao` holds (true) or `prazo` has
+  // passed (false), looking again after every event of the loop's that
+  // signals: an answer, a subscribed change, the connection falling.
+  bool esperarQue(const std::function<bool()>& condicao, std::chrono::milliseconds prazo);
 
   // With the lock held.
   pa_context* contexto() { return contexto_; }

@@ -3,8 +3,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <cstdlib>
+#include <map>
+#include <memory>
+#include <set>
 #include <string>
 
 #include "escuta/linux/insistir.h"
@@ -18,6 +23,19 @@ namespace escuta {
 namespace {
 
 constexpr int kSegundosPorTentativa = 3;
+// Far longer than a server takes to see a closed socket.
+constexpr std::chrono::milliseconds kPrazoParaSair{500};
+
+// /proc's answer, asked once per process, so a client is judged on one state
+// of it even when the listing looks twice.
+ConfereProcesso umaOlhadaPorProcesso() {
+  auto vistos = std::make_shared<std::map<std::pair<int32_t, std::string>, bool>>();
+  return [vistos](int32_t pid, const std::string& binario) {
+    auto [visto, novo] = vistos->try_emplace({pid, binario});
+    if (novo) visto->second = executaOBinario(pid, binario);
+    return visto->second;
+  };
+}
 
 class ServidorPulse : public ServidorDeSom {
  public:
@@ -25,14 +43,24 @@ class ServidorPulse : public ServidorDeSom {
 
   Resultado<std::vector<Aplicativo>> aplicativos() override {
     ConexaoPulse::Trava trava(*conexao_);
+    std::set<uint32_t> sairam;
+    conexao_->aoMudar = [&sairam](pa_subscription_event_type_t evento, uint32_t indice) {
+      if ((evento & PA_SUBSCRIPTION_EVENT_TYPE_MASK) == PA_SUBSCRIPTION_EVENT_REMOVE) sairam.insert(indice);
+    };
     std::vector<ClientePulse> clientes;
     std::vector<EntradaPulse> entradas;
-    if (!lerClientes(*conexao_, clientes, kSegundosPorTentativa) ||
-        !lerEntradas(*conexao_, entradas, kSegundosPorTentativa))
-      return Erro{"o PulseAudio não respondeu"};
-    return aplicativosDoPulse(clientes, entradas, getpid(), [](int32_t pid, const std::string& binario) {
-      return executaOBinario(pid, binario);
-    });
+    // Subscribed before the lists are read, so no departure is missed.
+    const bool leu = conexao_->esperar(pa_context_subscribe(conexao_->contexto(), PA_SUBSCRIPTION_MASK_CLIENT,
+                                                            nullptr, nullptr),
+                                       kSegundosPorTentativa) &&
+                     lerClientes(*conexao_, clientes, kSegundosPorTentativa) &&
+                     lerEntradas(*conexao_, entradas, kSegundosPorTentativa);
+    const ConfereProcesso confere = umaOlhadaPorProcesso();
+    if (leu) esperarQueSaiam(clientes, sairam, confere);
+    conexao_->aoMudar = nullptr;
+    if (!leu) return Erro{"o PulseAudio não respondeu"};
+    std::erase_if(clientes, [&](const ClientePulse& c) { return sairam.contains(c.indice); });
+    return aplicativosDoPulse(clientes, entradas, getpid(), confere);
   }
 
   // The capture goes on over the probe's connection: a second one could be
@@ -43,6 +71,25 @@ class ServidorPulse : public ServidorDeSom {
   }
 
  private:
+  // A program that has just ended is still the server's client for a moment;
+  // listed, it would be a stranger whose pid is no process. A sandboxed
+  // program's pid may be no process here either: it stays once the wait ends.
+  void esperarQueSaiam(const std::vector<ClientePulse>& clientes, const std::set<uint32_t>& sairam,
+                       const ConfereProcesso& confere) {
+    std::vector<uint32_t> semProcesso;
+    for (const ClientePulse& c : clientes) {
+      const std::optional<uint32_t> pid = numeroDe(c.props, "application.process.id");
+      if (!pid || *pid > INT32_MAX) continue;
+      const auto p = static_cast<int32_t>(*pid);
+      // Looked at after the pid was judged, so one that ended in between is seen gone.
+      if (!confere(p, valorDe(c.props, "application.process.binary")) && !processoExiste(p))
+        semProcesso.push_back(c.indice);
+    }
+    conexao_->esperarQue(
+        [&] { return std::all_of(semProcesso.begin(), semProcesso.end(), [&](uint32_t i) { return sairam.contains(i); }); },
+        kPrazoParaSair);
+  }
+
   std::shared_ptr<ConexaoPulse> conexao_;
 };
 
