@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "escuta/linux/insistir.h"
+#include "escuta/linux/sem_sigpipe.h"
 #include "escuta/linux/telas/telas.h"
 
 namespace escuta {
@@ -44,6 +45,7 @@ Display* conectar() {
 }  // namespace
 
 std::optional<std::vector<Tela>> telasX11() {
+  const SemSigpipe semSigpipe;
   Display* d = conectar();
   if (!d) return std::nullopt;
   std::vector<Tela> telas = saidasConectadas(d);
