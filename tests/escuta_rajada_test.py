@@ -152,7 +152,7 @@ class Rajadas(unittest.TestCase):
                             ruins.append((rodada, p.returncode, erro.decode()))
                             continue
                         # Every client these sessions hold says who it is: an entry without
-                        # a pid or an id is one listed before it had.
+                        # a pid or an id is one listed before it had, or after its program ended.
                         ruins += [(rodada, a) for a in json.loads(saida)["aplicativos"] if not a["id"] or not a["pid"]]
                 self.assertEqual(ruins, [])
 

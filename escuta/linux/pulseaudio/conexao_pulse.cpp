@@ -30,8 +30,6 @@ class Despertador {
   pa_time_event* evento_ = nullptr;
 };
 
-pa_usec_t daquiA(int segundos) { return pa_rtclock_now() + static_cast<pa_usec_t>(segundos) * PA_USEC_PER_SEC; }
-
 }  // namespace
 
 std::variant<std::unique_ptr<ConexaoPulse>, ConexaoPulse::Falha> ConexaoPulse::abrir(int segundos) {
@@ -51,7 +49,7 @@ std::variant<std::unique_ptr<ConexaoPulse>, ConexaoPulse::Falha> ConexaoPulse::a
   }
   if (pa_threaded_mainloop_start(c->laco_) < 0) return Falha{PA_ERR_INTERNAL, "pa_threaded_mainloop_start falhou"};
   Trava trava(*c);
-  if (!c->esperarPronta(segundos)) {
+  if (!c->esperarQue([&c] { return c->pronta_; }, std::chrono::seconds(segundos))) {
     const int codigo = c->caiu_ ? pa_context_errno(c->contexto_) : PA_ERR_TIMEOUT;
     return Falha{codigo, pa_strerror(codigo)};
   }
@@ -73,21 +71,12 @@ ConexaoPulse::~ConexaoPulse() {
   }
 }
 
-bool ConexaoPulse::esperarPronta(int segundos) {
-  const pa_usec_t fim = daquiA(segundos);
-  Despertador despertador(contexto_, laco_, fim);
-  while (!pronta_ && !caiu_ && pa_rtclock_now() < fim) pa_threaded_mainloop_wait(laco_);
-  return pronta_;
-}
-
 bool ConexaoPulse::esperar(pa_operation* operacao, int segundos) {
   if (!operacao) return false;
   pa_operation_set_state_callback(
       operacao, [](pa_operation*, void* d) { sinalizar(static_cast<pa_threaded_mainloop*>(d)); }, laco_);
-  const pa_usec_t fim = daquiA(segundos);
-  Despertador despertador(contexto_, laco_, fim);
-  while (pa_operation_get_state(operacao) == PA_OPERATION_RUNNING && !caiu_ && pa_rtclock_now() < fim)
-    pa_threaded_mainloop_wait(laco_);
+  esperarQue([operacao] { return pa_operation_get_state(operacao) != PA_OPERATION_RUNNING; },
+             std::chrono::seconds(segundos));
   const bool feita = pa_operation_get_state(operacao) == PA_OPERATION_DONE;
   if (!feita) pa_operation_cancel(operacao);
   pa_operation_set_state_callback(operacao, nullptr, nullptr);

@@ -57,7 +57,6 @@ class ConexaoPulse {
 
  private:
   ConexaoPulse() = default;
-  bool esperarPronta(int segundos);
   static void aoMudarEstado(pa_context* contexto, void* dados);
   static void aoEvento(pa_context* contexto, pa_subscription_event_type_t tipo, uint32_t indice, void* dados);
 

@@ -14,8 +14,8 @@ namespace {
 // no wandering pitch. Beyond, 0.3 of ratio per second of excess: 1000 ppm
 // settles 5 ms under or 8 ms over the target.
 constexpr double kFolgaAbaixo = 0.002;
-constexpr double kDeslize = 1e-4;
 constexpr double kFolgaAcima = 0.005;
+constexpr double kDeslize = 1e-4;  // the glide back to whole frames, at most
 constexpr double kGanho = 0.3;
 constexpr double kSegundosDaMedia = 2.0;
 
