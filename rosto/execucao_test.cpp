@@ -146,5 +146,25 @@ TEST(Execucao, ResumoComValoresEstranhos) {
             "{\"fim\":true,\"amostras\":1,\"largura\":2,\"altura\":2,\"duracao\":inf}");
 }
 
+TEST(Execucao, EscritaQueFalhaEncerraComStatus2) {
+  // The first failed write ends the run, never a status 0 after lost records:
+  // a sample's record (the fourth), or the summary of a run without samples.
+  struct Caso {
+    std::vector<std::string> args;
+    int boas;
+  };
+  for (const Caso& c : {Caso{{"v.mp4"}, 3}, Caso{{"v.mp4", "--fim", "0"}, 0}}) {
+    PlataformaFalsa p;
+    teste::TerminalFalso terminal;
+    terminal.saidasBoas = c.boas;
+    const Saida s = rodar(p, c.args, false, terminal);
+    EXPECT_EQ(s.status, 2);
+    EXPECT_EQ(linhas(s.saida), c.boas);
+    EXPECT_EQ(s.erro, "não consegui escrever os registros no stdout: No space left on device\n");
+    EXPECT_EQ(std::count_if(s.escritas.begin(), s.escritas.end(), [](const auto& e) { return e.first == 'S'; }),
+              c.boas + 1);
+  }
+}
+
 }  // namespace
 }  // namespace rosto

@@ -52,8 +52,7 @@ Resultado<std::unique_ptr<PedidoDeRostos>> PlataformaFalsa::criarPedido() {
   return std::unique_ptr<PedidoDeRostos>(std::make_unique<PedidoFalso>(*this));
 }
 
-Saida rodar(PlataformaFalsa& plataforma, std::vector<std::string> args, bool depurar) {
-  TerminalFalso terminal;
+Saida rodar(PlataformaFalsa& plataforma, std::vector<std::string> args, bool depurar, TerminalFalso terminal) {
   int status;
   try {
     status = executar(std::move(args), depurar, plataforma, terminal);

@@ -2,6 +2,7 @@
 // A scripted platform and terminal for the core's tests. They record what
 // was asked of them; `encerrar` throws so a test can see the exit status.
 #include <functional>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -20,17 +21,24 @@ class TerminalFalso : public Terminal {
  public:
   std::string saida;
   std::string erro;
-  std::vector<std::pair<char, std::string>> escritas;  // 'S' or 'E', in order
+  std::vector<std::pair<char, std::string>> escritas;  // 'S' or 'E', in order, failed ones too
+  int saidasBoas = -1;  // when 0 or more, the standard-output writes after that many fail, as on a full disk
 
-  void escreverSaida(std::string_view bytes) override {
-    saida += bytes;
+  std::optional<std::string> escreverSaida(std::string_view bytes) override {
     escritas.emplace_back('S', bytes);
+    if (saidasBoas >= 0 && saidasFeitas_ == saidasBoas) return "No space left on device";
+    ++saidasFeitas_;
+    saida += bytes;
+    return std::nullopt;
   }
   void escreverErro(std::string_view bytes) override {
     erro += bytes;
     escritas.emplace_back('E', bytes);
   }
   [[noreturn]] void encerrar(int status) override { throw Encerrado{status}; }
+
+ private:
+  int saidasFeitas_ = 0;
 };
 
 class PlataformaFalsa : public Plataforma {
@@ -67,6 +75,7 @@ struct Saida {
 };
 
 // Runs rosto over the fake and gives what the process would have shown.
-Saida rodar(PlataformaFalsa& plataforma, std::vector<std::string> args, bool depurar = false);
+Saida rodar(PlataformaFalsa& plataforma, std::vector<std::string> args, bool depurar = false,
+            TerminalFalso terminal = {});
 
 }  // namespace rosto::teste

@@ -6,6 +6,8 @@
 namespace rosto {
 
 namespace {
+constexpr const char* kNaoEscreveu = "não consegui escrever os registros no stdout: ";
+
 std::string comQuebra(std::string_view texto) {
   std::string linha(texto);
   linha += '\n';
@@ -13,7 +15,9 @@ std::string comQuebra(std::string_view texto) {
 }
 }  // namespace
 
-void escrever(Terminal& saida, std::string_view texto) { saida.escreverSaida(comQuebra(texto)); }
+void escrever(Terminal& saida, std::string_view texto) {
+  if (std::optional<std::string> erro = saida.escreverSaida(comQuebra(texto))) falhar(saida, kNaoEscreveu + *erro);
+}
 
 void falhar(Terminal& processo, std::string_view mensagem) {
   processo.escreverErro(comQuebra(mensagem));

@@ -86,6 +86,14 @@ class Resumo(ComClipes):
         self.assertEqual(erro, "quadro 0.0: 640x360 rostos=0\nquadro 0.2: 640x360 rostos=0\n"
                                "quadro 0.4: 640x360 rostos=0\nquadro 0.6000000000000001: 640x360 rostos=0\n")
 
+    def test_saida_que_nao_aceita_escrita(self):
+        """A standard output that takes nothing (a full disk) ends the run with status 2, never 0."""
+        c = self.cinza("cheio.mp4", "320x240", 1)
+        with open("/dev/full", "wb") as cheio:
+            p = subprocess.run([ROSTO, c], stdout=cheio, stderr=subprocess.PIPE, timeout=60)
+        self.assertEqual((p.returncode, p.stderr.decode()),
+                         (2, "não consegui escrever os registros no stdout: No space left on device\n"))
+
 
 class Rostos(ComClipes):
     def test_rosto_que_anda_e_seguido(self):

@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 
 #ifdef __SANITIZE_ADDRESS__
 #include <sanitizer/lsan_interface.h>
@@ -21,18 +22,25 @@ void conferirVazamentos() {
 }
 
 // One write call as far as the kernel allows; the rest only after a partial
-// write or an interrupted call. Failures are not examined.
-void escreverTudo(int fd, std::string_view bytes) {
+// write or an interrupted call. Gives 0, or the errno of the failure.
+int escreverTudo(int fd, std::string_view bytes) {
   while (!bytes.empty()) {
     const ssize_t n = ::write(fd, bytes.data(), bytes.size());
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return;
+    if (n < 0) return errno;
+    if (n == 0) return EIO;
     bytes.remove_prefix(static_cast<size_t>(n));
   }
+  return 0;
 }
 }  // namespace
 
-void TerminalPosix::escreverSaida(std::string_view bytes) { escreverTudo(STDOUT_FILENO, bytes); }
+std::optional<std::string> TerminalPosix::escreverSaida(std::string_view bytes) {
+  if (const int erro = escreverTudo(STDOUT_FILENO, bytes)) return std::strerror(erro);
+  return std::nullopt;
+}
+
+// Nowhere is left to tell of a failure here.
 void TerminalPosix::escreverErro(std::string_view bytes) { escreverTudo(STDERR_FILENO, bytes); }
 void TerminalPosix::encerrar(int status) {
   conferirVazamentos();
