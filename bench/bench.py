@@ -7,7 +7,10 @@ decode, the CPU a sample costs beyond it, how the run scales with CPUs, an
 OpenCV seek-per-sample loop with the same detector, detection alone vs the
 Haar cascade, peak memory. escuta: CPU per minute vs pw-record, continuity
 of a long capture, and whether a paused reader stalls other applications;
-on PulseAudio, latency and CPU (its own and the server's) vs parec."""
+on PulseAudio and on pipewire-pulse (PipeWire's socket out of reach), latency
+and CPU (its own and the server's) vs parec; the
+listing's time and the capture's time to its first sample on an X11 desktop
+with windows, vs the escuta of before its window sources (built here)."""
 import math
 import os
 import resource
@@ -21,8 +24,9 @@ import time
 RAIZ = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 BIN = os.path.join(sys.argv[1] if len(sys.argv) > 1 else os.path.join(RAIZ, "build"), "bin")
 sys.path.insert(0, os.path.join(RAIZ, "tests"))
+from escritorio import abrir_openbox, esperar_janelas  # noqa: E402
 from giro import girar  # noqa: E402
-from sessao_de_som import Sessao, esperar, floats, gerar_tom  # noqa: E402
+from sessao_de_som import Sessao, esperar, floats, gerar_tom, tom  # noqa: E402
 
 PASTA = tempfile.mkdtemp(prefix="rosto-bench-")
 FOTO = os.path.join(RAIZ, ".fotos", "grace_hopper.jpg")
@@ -268,9 +272,70 @@ def bench_latencia(escuta):
                   record * 1000, "ms", "<= pw-record")
 
 
+# escuta as it was before it listed windows and app units: the baseline of the listing's and start's cost.
+ANTES_DAS_JANELAS = "c2127543736b4828f53e3ed1e280e8abc377e185"
+
+
+def escuta_de_antes():
+    """That escuta, built once in a folder of its own beside this build."""
+    pasta = os.path.join(os.path.dirname(BIN) + "-escuta-" + ANTES_DAS_JANELAS[:12])
+    binario = os.path.join(pasta, "build", "bin", "escuta")
+    if not os.path.exists(binario):
+        os.makedirs(os.path.join(pasta, "fonte"), exist_ok=True)
+        arquivo = subprocess.run(["git", "-C", RAIZ, "archive", ANTES_DAS_JANELAS], capture_output=True, check=True)
+        subprocess.run(["tar", "-x", "-C", os.path.join(pasta, "fonte")], input=arquivo.stdout, check=True)
+        subprocess.run(["cmake", "-S", os.path.join(pasta, "fonte"), "-B", os.path.join(pasta, "build")],
+                       stdout=subprocess.DEVNULL, check=True)
+        subprocess.run(["cmake", "--build", os.path.join(pasta, "build"), "--target", "escuta", "-j",
+                        str(os.cpu_count())], stdout=subprocess.DEVNULL, check=True)
+    return binario
+
+
+def medir_em(sessao, cmd):
+    """Wall seconds of one run of `cmd` in the session."""
+    inicio = time.monotonic()
+    subprocess.run(cmd, env=sessao.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=True)
+    return time.monotonic() - inicio
+
+
+def ate_o_primeiro_byte(sessao, cmd):
+    """Seconds from starting `cmd` to the first byte on its standard output."""
+    inicio = time.monotonic()
+    p = subprocess.Popen(cmd, env=sessao.env, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+    p.stdout.read(1)
+    decorrido = time.monotonic() - inicio
+    p.kill()
+    p.wait()
+    return decorrido
+
+
+def bench_janelas(escuta):
+    """An X11 desktop (openbox, five windows, a player without one) on PipeWire: the
+    listing, and the capture's start to its first sample, beside the escuta of before."""
+    antes = escuta_de_antes()
+    with Sessao(tela="1280x720", pulse=True) as s:
+        abrir_openbox(s)
+        for cmd in (["xterm"], ["xterm"], ["xeyes"], ["xclock"],
+                    ["mpv", "--no-config", "--no-audio", "--vo=x11", "--force-window=yes", "--idle=yes"]):
+            s.iniciar(*cmd)
+        s.iniciar("paplay", tom(440, 300))
+        esperar_janelas(s, 5)
+        # Turn about, so that what else the machine does weighs on both alike.
+        listar, comecar = {escuta: [], antes: []}, {escuta: [], antes: []}
+        for _ in range(21):
+            for binario in (escuta, antes):
+                listar[binario].append(medir_em(s, [binario, "--listar"]))
+                comecar[binario].append(ate_o_primeiro_byte(s, [binario, "--audio"]))
+        for nome, tempos in (("escuta --listar, X11 desktop, median (ms)", listar),
+                             ("escuta --audio to its first sample, median (ms)", comecar)):
+            linha(nome, statistics.median(tempos[escuta]) * 1000, statistics.median(tempos[antes]) * 1000, "ms",
+                  "ratio <= 1.5")
+
+
 def bench_escuta():
     print("== escuta ==", flush=True)
     escuta = os.path.join(BIN, "escuta")
+    bench_janelas(escuta)
     bench_pulseaudio(escuta)
     bench_latencia(escuta)
     with Sessao(tela="1920x1080") as s:
@@ -317,11 +382,11 @@ def bench_escuta():
         linha("pw-play of 5 s with escuta's reader paused (s)", duracoes[True], duracoes[False], "s", "~5 s, no stall")
 
 
-def cpu_com_servidor(sessao, cmd, segundos=20):
-    """CPU seconds of a capture and of the PulseAudio daemon together while it runs."""
-    servidor = cpu_de(sessao.pulseaudio.pid)
+def cpu_com_servidor(sessao, servidores, cmd, segundos=20):
+    """CPU seconds of a capture and of the sound server's processes (`servidores`) together while it runs."""
+    antes = sum(cpu_de(p) for p in servidores)
     _, cpu = capturar(sessao, cmd, segundos)
-    return cpu + cpu_de(sessao.pulseaudio.pid) - servidor
+    return cpu + sum(cpu_de(p) for p in servidores) - antes
 
 
 def parec(*args):
@@ -329,42 +394,58 @@ def parec(*args):
 
 
 def bench_pulseaudio(escuta):
-    """escuta on a PulseAudio desktop next to parec in the same run."""
-    tocador_pulse = os.path.join(BIN, "tocador_pulse")
+    """escuta's PulseAudio backend next to parec in the same run: on Debian's
+    PulseAudio daemon, and on PipeWire's pipewire-pulse with PipeWire's own
+    socket out of reach (as in a sandbox granted only the PulseAudio one)."""
     with Sessao(tela="800x600", pipewire=False, pulseaudio=True) as s:
-        tocador = s.iniciar_com_entrada(tocador_pulse, "1000", "1000")
-        tocador.stdin.write(b"silencio\n")
+        bench_pelo_pulse(s, "PulseAudio", [s.pulseaudio.pid], [escuta])
+    with Sessao(tela="800x600", pulse=True) as s:
+        s.criar_sink("outro-sink", ["FL", "FR"])
+        s.tornar_padrao(s.id_do_no("teste-sink"))
+        vazia = os.path.join(s.pasta, "sem-pipewire")
+        os.makedirs(vazia, 0o700)
+        sem_pipewire_0 = ["env", "XDG_RUNTIME_DIR=" + vazia,
+                          "PULSE_SERVER=unix:" + os.path.join(s.runtime, "pulse", "native"), escuta]
+        servidores = [s.pipewire.pid, s.pipewire_pulse.pid, s.wireplumber.pid]
+        bench_pelo_pulse(s, "pipewire-pulse", servidores, sem_pipewire_0)
+
+
+def bench_pelo_pulse(s, nome, servidores, escuta):
+    tocador_pulse = os.path.join(BIN, "tocador_pulse")
+    tocador = s.iniciar_com_entrada(tocador_pulse, "1000", "1000")
+    tocador.stdin.write(b"silencio\n")
+    tocador.stdin.flush()
+
+    def surto():  # inside the stream already playing
+        tocador.stdin.write(b"surto\n")
         tocador.stdin.flush()
 
-        def surto():  # inside the stream already playing
-            tocador.stdin.write(b"surto\n")
-            tocador.stdin.flush()
-
-        # What a device had rendered ahead before a capture came plays out first.
-        base = latencia(s, parec("--device=teste-sink.monitor", "--latency-msec=20"), surto, aquecimento=3)
-        medida = latencia(s, [escuta, "--audio"], surto, aquecimento=3)
-        linha("PulseAudio: latency, burst to stdout (ms)", medida * 1000, base * 1000, "ms", "<= parec + 20 ms")
-        # One program playing: escuta and the server vs parec and the server, parec at the latency of escuta's
-        # per-stream captures (5 ms fragments).
-        uns = [(cpu_com_servidor(s, [escuta, "--audio"]), cpu_com_servidor(s, parec("--latency-msec=5")))
-               for _ in range(5)]
-        linha("PulseAudio: CPU s/min, 1 program, with server", statistics.median(u[0] for u in uns) * 3,
-              statistics.median(u[1] for u in uns) * 3, "s", "ratio <= 1.25")
-        for k in range(6):  # two of them on the second device
-            s.iniciar_com_entrada(tocador_pulse, str(500 + 100 * k), str(550 + 100 * k),
-                                  env={**s.env, "PULSE_SINK": "outro-sink" if k < 2 else "teste-sink"})
-        esperar(lambda: len(s.entradas()) >= 7, segundos=20)
-        escuta_sete = statistics.median(cpu_com_servidor(s, [escuta, "--audio"]) for _ in range(5))
-        # parec on every device's monitor at once
-        servidor = cpu_de(s.pulseaudio.pid)
-        outro = subprocess.Popen(parec("--device=outro-sink.monitor", "--latency-msec=5"), env=s.env,
-                                 stdout=subprocess.DEVNULL)
-        _, cpu = capturar(s, parec("--device=teste-sink.monitor", "--latency-msec=5"), 20)
-        cpu += cpu_de(outro.pid)
-        outro.kill()
-        outro.wait()
-        cpu += cpu_de(s.pulseaudio.pid) - servidor
-        linha("PulseAudio: CPU s/min, 7 programs, with server", escuta_sete * 3, cpu * 3, "s", "ratio <= 3")
+    # What a device had rendered ahead before a capture came plays out first.
+    base = latencia(s, parec("--device=teste-sink.monitor", "--latency-msec=20"), surto, aquecimento=3)
+    medida = latencia(s, [*escuta, "--audio"], surto, aquecimento=3)
+    linha(f"{nome}: latency, burst to stdout (ms)", medida * 1000, base * 1000, "ms", "<= parec + 20 ms")
+    # One program playing: escuta and the server vs parec and the server, parec at the latency of escuta's
+    # per-stream captures (5 ms fragments on PulseAudio; pipewire-pulse's captures deliver every 20 ms).
+    fragmento = "5" if nome == "PulseAudio" else "20"
+    uns = [(cpu_com_servidor(s, servidores, [*escuta, "--audio"]),
+            cpu_com_servidor(s, servidores, parec(f"--latency-msec={fragmento}"))) for _ in range(5)]
+    linha(f"{nome}: CPU s/min, 1 program, with server", statistics.median(u[0] for u in uns) * 3,
+          statistics.median(u[1] for u in uns) * 3, "s", "ratio <= 1.25")
+    for k in range(6):  # two of them on the second device
+        s.iniciar_com_entrada(tocador_pulse, str(500 + 100 * k), str(550 + 100 * k),
+                              env={**s.env, "PULSE_SINK": "outro-sink" if k < 2 else "teste-sink"})
+    esperar(lambda: len(s.entradas()) >= 7, segundos=20)
+    escuta_sete = statistics.median(cpu_com_servidor(s, servidores, [*escuta, "--audio"]) for _ in range(5))
+    # parec on every device's monitor at once
+    antes = sum(cpu_de(p) for p in servidores)
+    outro = subprocess.Popen(parec("--device=outro-sink.monitor", f"--latency-msec={fragmento}"), env=s.env,
+                             stdout=subprocess.DEVNULL)
+    _, cpu = capturar(s, parec("--device=teste-sink.monitor", f"--latency-msec={fragmento}"), 20)
+    cpu += cpu_de(outro.pid)
+    outro.kill()
+    outro.wait()
+    cpu += sum(cpu_de(p) for p in servidores) - antes
+    linha(f"{nome}: CPU s/min, 7 programs, with server", escuta_sete * 3, cpu * 3, "s", "ratio <= 3")
 
 
 if __name__ == "__main__":

@@ -8,6 +8,8 @@ namespace escuta {
 
 namespace {
 
+constexpr const char* kNaoEscreveu = "não consegui escrever a listagem: ";
+
 std::string objetoDe(const Tela& t) {
   return "{\"id\":" + std::to_string(t.id) + ",\"largura\":" + std::to_string(t.largura) +
          ",\"altura\":" + std::to_string(t.altura) + "}";
@@ -46,6 +48,7 @@ void listar(Plataforma& plataforma, Processo& processo) {
   if (!conteudo.ok()) sair(processo, linhaDeErroDePermissao());
   const Escrita escrita = processo.escreverSaida(documentoDaListagem(conteudo.valor()));
   if (escrita.resultado == Escrita::leitorSaiu) processo.encerrarPorPipeQuebrado();
+  if (escrita.resultado == Escrita::falhou) sair(processo, kNaoEscreveu + escrita.descricao);
 }
 
 }  // namespace escuta

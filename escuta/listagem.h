@@ -18,7 +18,8 @@ std::string linhaDeErroDePermissao();
 std::string documentoDaListagem(const ConteudoCompartilhavel& conteudo);
 
 // Waits for the platform's content, then writes the document to standard
-// output and returns; on any error writes the permission line and exits 1.
+// output and returns. Without the content it writes the permission line and
+// exits 1; a failed write exits 1 with its reason, a reader gone as SIGPIPE does.
 void listar(Plataforma& plataforma, Processo& processo);
 
 // Asks for the shareable content and waits, on this thread, for its completion.

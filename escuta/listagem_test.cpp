@@ -68,13 +68,19 @@ TEST(Listagem, SemPermissao) {
   EXPECT_EQ(s.erro, linha + "\n");
 }
 
-TEST(Listagem, LeitorQueSaiuEncerraComoPipeQuebrado) {
+TEST(Listagem, FalhasDeEscrita) {
+  // A reader gone ends the process as SIGPIPE does; any other failure is reported, never status 0.
   PlataformaFalsa p;
   teste::ProcessoFalso processo;
   processo.escrita = [](std::string_view) { return Escrita{Escrita::leitorSaiu, ""}; };
-  const auto s = rodar(p, {"escuta", "--listar"}, processo);
+  auto s = rodar(p, {"escuta", "--listar"}, processo);
   EXPECT_TRUE(s.pipeQuebrado);
   EXPECT_EQ(s.erro, "");
+  processo.escrita = [](std::string_view) { return Escrita{Escrita::falhou, "No space left on device"}; };
+  s = rodar(p, {"escuta", "--listar"}, processo);
+  EXPECT_EQ(s.status, 1);
+  EXPECT_EQ(s.saida, "");
+  EXPECT_EQ(s.erro, "não consegui escrever a listagem: No space left on device\n");
 }
 
 }  // namespace

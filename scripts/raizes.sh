@@ -18,6 +18,9 @@ pela_rede() {  # what, command...
 }
 
 montar() {  # root: what a booted system has, and no /run/systemd (as in a container)
+  # A root that is a mount of its own, as a container's is: bubblewrap
+  # makes it a slave mount before anything else.
+  mountpoint -q "$1" || mount --bind "$1" "$1"
   mount -t proc proc "$1/proc"
   mount --rbind /dev "$1/dev"
   mount -t sysfs sys "$1/sys"
@@ -36,6 +39,7 @@ desmontar() {
   local r m
   for r in "$@"; do
     for m in run tmp sys dev proc; do umount -R "$r/$m" 2>/dev/null || umount -lR "$r/$m" 2>/dev/null || true; done
+    if mountpoint -q "$r"; then umount "$r" 2>/dev/null || umount -l "$r" 2>/dev/null || true; fi
   done
 }
 

@@ -13,18 +13,25 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from sessao_de_som import PERMISSAO, PRONTO, Captura, Sessao, esperar, tom  # noqa: E402
 
 # The desktops escuta meets: PulseAudio alone, PulseAudio with a bare PipeWire
-# beside it (for screen sharing), and PipeWire with its PulseAudio server.
+# beside it (for screen sharing), and PipeWire with its PulseAudio server,
+# reached through PipeWire's socket or, where it cannot be, pipewire-pulse's.
 FORMAS = {
     "PulseAudio": dict(pipewire=False, pulseaudio=True),
     "PulseAudio com PipeWire ao lado": dict(pipewire=False, pulseaudio=True, pipewire_nu=True),
     "PipeWire com pipewire-pulse": dict(pipewire=True, pulse=True),
+    "pipewire-pulse sem pipewire-0": dict(pipewire=True, pulse=True),
 }
 # One desktop of each sound server.
 OS_DOIS = ("PulseAudio", "PipeWire com pipewire-pulse")
+# Each backend escuta has.
+OS_TRES = OS_DOIS + ("pipewire-pulse sem pipewire-0",)
 
 
 def sessao(forma):
-    return Sessao(tela="800x600", **FORMAS[forma])
+    s = Sessao(tela="800x600", **FORMAS[forma])
+    if forma == "pipewire-pulse sem pipewire-0":
+        s.sem_pipewire_0()
+    return s
 
 
 class Escolha(unittest.TestCase):
@@ -37,10 +44,15 @@ class Escolha(unittest.TestCase):
                 c = Captura(s)
                 self.assertEqual(c.esperar_pronto(), PRONTO)
                 c.esperar_audio(0.5)
-                # The PulseAudio backend keeps a paused watch on each device; the PipeWire one links a node of its own.
+                # The PulseAudio backend keeps a paused watch on each device; the PipeWire one
+                # links a node of its own (not one of pipewire-pulse's, which are named after
+                # their client too).
                 vigias = [o for o in s.pactl_json("list", "source-outputs")
                           if o["properties"].get("media.name") == "escuta (vigia)"]
-                no_do_pipewire = 'node.name = "escuta"' in s.rodar("pw-cli", "ls", "Node").stdout
+                nos = [o["info"]["props"] for o in json.loads(s.rodar("pw-dump").stdout or "[]")
+                       if o["type"].endswith("Node") and "props" in o.get("info", {})]
+                no_do_pipewire = any(p.get("node.name") == "escuta" and p.get("client.api") != "pipewire-pulse"
+                                     for p in nos)
                 self.assertEqual((bool(vigias), no_do_pipewire), (True, False) if forma != "PipeWire com pipewire-pulse"
                                  else (False, True))
                 c.parar()
@@ -73,33 +85,38 @@ class Escolha(unittest.TestCase):
 
 
 class Limites(unittest.TestCase):
-    """A rate or a channel count is taken or refused with the same words on either server."""
-    CASOS = ((["--taxa", "0"], "não consegui abrir a captura: taxa de amostragem inválida: 0 (aceito de 1 a 384000)\n"),
-             (["--taxa", "-1"], "não consegui abrir a captura: taxa de amostragem inválida: -1 (aceito de 1 a 384000)\n"),
-             (["--taxa", "384001"],
-              "não consegui abrir a captura: taxa de amostragem inválida: 384001 (aceito de 1 a 384000)\n"),
-             (["--canais", "0"], "não consegui abrir a captura: número de canais inválido: 0 (aceito de 1 a 32)\n"),
-             (["--canais", "33"], "não consegui abrir a captura: número de canais inválido: 33 (aceito de 1 a 32)\n"),
-             (["--canais", "4294967298"],
-              "não consegui abrir a captura: número de canais inválido: 4294967298 (aceito de 1 a 32)\n"),
-             (["--canais", "32", "--taxa", "8000"], "pronto: 8000 Hz, 32 canal(is), float32 intercalado no stdout\n"),
-             (["--taxa", "384000", "--canais", "1"], "pronto: 384000 Hz, 1 canal(is), float32 intercalado no stdout\n"))
+    """Rates and channel counts at both ends of what escuta takes, and one past
+    each, with a program playing: refused at once with the same words on every
+    backend, or delivered at the rate asked; the server lives on."""
+    NAO = "não consegui abrir a captura: "
+    CASOS = ((["--taxa", "99"], NAO + "taxa de amostragem inválida: 99 (aceito de 100 a 192000)\n"),
+             (["--taxa", "192001"], NAO + "taxa de amostragem inválida: 192001 (aceito de 100 a 192000)\n"),
+             (["--taxa", "-1"], NAO + "taxa de amostragem inválida: -1 (aceito de 100 a 192000)\n"),
+             (["--canais", "0"], NAO + "número de canais inválido: 0 (aceito de 1 a 32)\n"),
+             (["--canais", "33"], NAO + "número de canais inválido: 33 (aceito de 1 a 32)\n"),
+             (["--canais", "4294967298"], NAO + "número de canais inválido: 4294967298 (aceito de 1 a 32)\n"),
+             (["--taxa", "100", "--canais", "1"], "pronto: 100 Hz, 1 canal(is), float32 intercalado no stdout\n"),
+             (["--taxa", "192000", "--canais", "32"], "pronto: 192000 Hz, 32 canal(is), float32 intercalado no stdout\n"))
 
-    def test_mesmas_palavras_nos_dois_servidores(self):
-        for forma in OS_DOIS:
+    def test_mesmas_palavras_em_todo_servidor(self):
+        for forma in OS_TRES:
             with sessao(forma) as s:
+                s.iniciar("paplay", tom(997, 120))
+                esperar(lambda: s.entradas(), o_que="o tocador")
                 for args, linha in self.CASOS:
                     with self.subTest(forma=forma, args=args):
                         c = Captura(s, *args)
                         self.assertEqual(c.esperar_pronto(), linha)
                         if linha.startswith("pronto"):
-                            c.esperar_audio(0.2, taxa=int(args[args.index("--taxa") + 1]),
-                                            canais=int(args[args.index("--canais") + 1]))
+                            taxa, canais = int(args[args.index("--taxa") + 1]), int(args[args.index("--canais") + 1])
+                            c.esperar_audio(1, taxa=taxa, canais=canais)  # at least the rate asked...
+                            self.assertTrue(c.nao_adianta(taxa, canais))  # ...and not faster
                             self.assertIsNone(c.p.poll())
                             c.parar()
                         else:
                             self.assertEqual(c.p.wait(timeout=10), 1)
                             self.assertEqual(c.parar(), b"")
+                        self.assertEqual(s.rodar("pactl", "info").returncode, 0)
 
 
 def ao_mesmo_tempo(comandos):
@@ -124,7 +141,7 @@ class Rajadas(unittest.TestCase):
     RODADAS_DE_CAPTURA, RODADAS_DE_LISTAGEM = 40, 60
 
     def test_tres_capturas_de_uma_vez(self):
-        for forma in OS_DOIS:
+        for forma in OS_TRES:
             with self.subTest(forma), sessao(forma) as s:
                 s.iniciar("paplay", tom(440, 120))
                 falhas = []
@@ -140,7 +157,7 @@ class Rajadas(unittest.TestCase):
                 self.assertEqual(falhas, [])
 
     def test_quatro_listagens_de_uma_vez(self):
-        for forma in OS_DOIS:
+        for forma in OS_TRES:
             with self.subTest(forma), sessao(forma) as s:
                 s.iniciar("paplay", tom(440, 120))
                 esperar(lambda: "pacat" in s.rodar("pactl", "list", "clients").stdout, o_que="o tocador")

@@ -184,7 +184,9 @@ class Sessao:
             self.env.pop(chave, None)
         self.env["XDG_RUNTIME_DIR"] = self.runtime
         self.processos = []
-        self.pipewire = self.pulseaudio = None
+        self.pipewire = self.pulseaudio = self.pipewire_pulse = None
+        # How escuta is started instead, when set (in a sandbox: caixa_de_areia.py): (*args, stdout, env) -> Popen.
+        self.rodar_escuta = None
         try:
             if tela:
                 self._xvfb(tela)
@@ -278,7 +280,7 @@ class Sessao:
 
     def _pulse(self):
         """PulseAudio's protocol, as PipeWire desktops serve it, for paplay, SDL, GStreamer's pulsesink..."""
-        self._iniciar("pipewire-pulse")
+        self.pipewire_pulse = self._iniciar("pipewire-pulse")
         if not chegou(lambda: os.path.exists(os.path.join(self.runtime, "pulse", "native"))):
             raise self._falhou("pipewire-pulse não subiu", "pipewire-pulse")
 
@@ -380,9 +382,42 @@ class Sessao:
             shutil.copy(shutil.which("pw-cat"), binario)
         return self._iniciar(binario, "-p", *extra, wav)
 
-    def escuta(self, *args, stdout=subprocess.PIPE):
-        return subprocess.Popen([os.environ.get("ESCUTA", "escuta"), *args], env=self.env, stdout=stdout,
+    def escuta(self, *args, stdout=subprocess.PIPE, env=None):
+        if self.rodar_escuta:
+            return self.rodar_escuta(*args, stdout=stdout, env=env)
+        return subprocess.Popen([os.environ.get("ESCUTA", "escuta"), *args], env=env or self.env, stdout=stdout,
                                 stderr=subprocess.PIPE, stdin=subprocess.DEVNULL)
+
+    def sem_pipewire_0(self):
+        """From now on escuta runs outside any sandbox but without PipeWire's own
+        socket: a runtime folder of its own, the session's PulseAudio socket named."""
+        vazia = os.path.join(self.pasta, "sem-pipewire")
+        os.makedirs(vazia, 0o700, exist_ok=True)
+        proprio = {**self.env, "XDG_RUNTIME_DIR": vazia,
+                   "PULSE_SERVER": "unix:" + os.path.join(self.runtime, "pulse", "native")}
+
+        def rodar(*args, stdout, env=None):
+            return subprocess.Popen([os.environ.get("ESCUTA", "escuta"), *args], env=env or proprio, stdout=stdout,
+                                    stderr=subprocess.PIPE, stdin=subprocess.DEVNULL)
+        self.rodar_escuta = rodar
+
+    def microfone(self):
+        """A source that plays a 440 Hz tone, made the default source: the
+        microphone that escuta must never record."""
+        if self.pulseaudio:
+            self.rodar("pactl", "load-module", "module-sine-source", "source_name=microfone", "rate=48000",
+                       "frequency=440")
+        else:
+            # PipeWire's test source (its frequency stays 440 Hz: pw-cli cannot set a float).
+            subprocess.run(["pw-cli", "create-node", "adapter",
+                            "{ factory.name=audiotestsrc library.name=audiotestsrc/libspa-audiotestsrc "
+                            "node.name=microfone node.description=Microfone media.class=Audio/Source "
+                            "node.driver=true object.linger=true audio.position=[FL FR] }"],
+                           env=self.env, check=True, capture_output=True, timeout=10)
+        esperar(lambda: "microfone" in self.rodar("pactl", "list", "short", "sources").stdout, o_que="o microfone")
+        self.rodar("pactl", "set-default-source", "microfone")
+        esperar(lambda: "Default Source: microfone" in self.rodar("pactl", "info").stdout,
+                o_que="o microfone como fonte padrão")
 
     def matar_pipewire(self):
         self.pipewire.send_signal(signal.SIGKILL)

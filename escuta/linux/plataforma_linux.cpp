@@ -1,8 +1,13 @@
 #include "escuta/linux/plataforma_linux.h"
 
+#include <unistd.h>
+
+#include <set>
+
 #include "escuta/linux/fila_serial.h"
 #include "escuta/linux/servidores.h"
-#include "escuta/linux/telas/telas.h"
+#include "escuta/linux/sessao/sessao_grafica.h"
+#include "escuta/linux/unidades/unidades.h"
 
 namespace escuta {
 
@@ -22,7 +27,7 @@ class FluxoSemServidor : public Fluxo {
 }  // namespace
 
 Resultado<ServidorDeSom*> PlataformaLinux::servidor() {
-  if (!escolha_) escolha_ = escolherServidor(servidoresConhecidos());
+  if (!escolha_) escolha_ = escolherServidor(servidoresConhecidos(), diagnosticar_);
   if (!escolha_->ok()) return escolha_->erro();
   return escolha_->valor().get();
 }
@@ -31,9 +36,13 @@ Resultado<ServidorDeSom*> PlataformaLinux::servidor() {
 void PlataformaLinux::pedirConteudo(bool, bool, std::function<void(Resultado<ConteudoCompartilhavel>)> conclusao) {
   Resultado<ServidorDeSom*> servidor = this->servidor();
   if (!servidor.ok()) return conclusao(servidor.erro());
-  Resultado<std::vector<Aplicativo>> aplicativos = servidor.valor()->aplicativos();
-  if (!aplicativos.ok()) return conclusao(aplicativos.erro());
-  conclusao(ConteudoCompartilhavel{telasDoSistema(), std::move(aplicativos.valor())});
+  ArvoreDoProc arvore;  // one look at each process for the whole listing
+  Resultado<std::vector<ClienteDeSom>> clientes = servidor.valor()->clientes(arvore);
+  if (!clientes.ok()) return conclusao(clientes.erro());
+  const SessaoGrafica sessao(arvore);
+  listagem_ =
+      Reuniao(sessao.janelas(), membrosDeUnidades(arvore, getuid()), clientes.valor(), arvore, Nomes::doAmbiente());
+  conclusao(ConteudoCompartilhavel{sessao.telas(), listagem_.aplicativos()});
 }
 
 std::unique_ptr<Fluxo> PlataformaLinux::criarFluxo(const FiltroDeConteudo& filtro,
@@ -41,7 +50,10 @@ std::unique_ptr<Fluxo> PlataformaLinux::criarFluxo(const FiltroDeConteudo& filtr
                                                    DelegadoDoFluxo& delegado) {
   Resultado<ServidorDeSom*> servidor = this->servidor();
   if (!servidor.ok()) return std::make_unique<FluxoSemServidor>(servidor.erro());
-  return servidor.valor()->criarFluxo(filtro, configuracao, delegado);
+  std::set<std::string> ids;
+  for (const Aplicativo& a : filtro.excluidos) ids.insert(a.id);
+  return servidor.valor()->criarFluxo(std::make_shared<const Exclusao>(listagem_, std::move(ids)), configuracao,
+                                      delegado);
 }
 
 std::unique_ptr<FilaSerial> PlataformaLinux::criarFila(const std::string& rotulo) {

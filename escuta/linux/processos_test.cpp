@@ -1,6 +1,8 @@
 #include "escuta/linux/processos.h"
 
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -55,6 +57,22 @@ TEST(ProcessoExiste, AteSerRecolhido) {
   EXPECT_TRUE(processoExiste(getpid()));
   EXPECT_TRUE(processoExiste(1));  // always there, whoever owns it
   EXPECT_FALSE(processoExiste(0));
+}
+
+// A server in this pid namespace; none at all. The sandboxed case (pid 0
+// from the kernel) is run end to end (tests/caixa_de_areia.py).
+TEST(PidsSaoDaqui, ServidorDaquiENenhum) {
+  const std::string caminho = std::filesystem::temp_directory_path() / ("soquete-" + std::to_string(getpid()));
+  const int s = socket(AF_UNIX, SOCK_STREAM, 0);
+  sockaddr_un endereco{};
+  endereco.sun_family = AF_UNIX;
+  caminho.copy(endereco.sun_path, caminho.size());
+  ASSERT_EQ(bind(s, reinterpret_cast<sockaddr*>(&endereco), sizeof endereco), 0);
+  ASSERT_EQ(listen(s, 1), 0);
+  EXPECT_EQ(pidsSaoDaqui(caminho), true);
+  close(s);
+  std::filesystem::remove(caminho);
+  EXPECT_EQ(pidsSaoDaqui(caminho), std::nullopt);
 }
 
 }  // namespace

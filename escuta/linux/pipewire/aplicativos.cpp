@@ -1,59 +1,53 @@
 #include "escuta/linux/pipewire/aplicativos.h"
 
-#include "escuta/linux/identidade.h"
+#include <unistd.h>
+
+#include "escuta/linux/clientes_do_servidor.h"
+#include "escuta/linux/processos.h"
 
 namespace escuta {
 
 namespace {
 
-Propriedades daIdentidade(const Grafo& grafo, const ClienteDoGrafo& cliente) {
-  Propriedades p = cliente.props;
-  if (!valorDe(p, "application.id").empty()) return p;
-  for (const NoDoGrafo& n : grafo.nos) {
-    if (numeroDe(n.props, "client.id") != cliente.id || valorDe(n.props, "application.id").empty()) continue;
-    p["application.id"] = valorDe(n.props, "application.id");
-    if (!valorDe(n.props, "application.name").empty()) p["application.name"] = valorDe(n.props, "application.name");
-    break;
-  }
-  return p;
+ClienteDeSom comoCliente(const Propriedades& p) {
+  return {static_cast<int32_t>(numeroDe(p, "application.process.id").value_or(0)), valorDe(p, "application.id"),
+          valorDe(p, "pipewire.access.portal.app_id"), valorDe(p, "application.process.binary"),
+          valorDe(p, "application.name")};
 }
 
-// The session manager, and the sound server's own connections (pipewire-pulse
-// is the pipewire binary under another configuration).
-bool ehDoServidor(const ClienteDoGrafo& c) {
-  if (valorDe(c.props, "wireplumber.daemon") == "true") return true;
-  for (const char* chave : {"application.name", "application.process.binary"}) {
-    const std::string v = valorDe(c.props, chave);
-    if (v == "pipewire" || v == "pipewire-pulse" || v == "wireplumber" || v == "pipewire-media-session") return true;
-  }
-  return false;
+// The client's own id wins; a stream's speaks for a client without one.
+void completarPeloNo(ClienteDeSom& c, const Propriedades& doNo) {
+  if (!c.id.empty() || valorDe(doNo, "application.id").empty()) return;
+  c.id = valorDe(doNo, "application.id");
+  if (!valorDe(doNo, "application.name").empty()) c.nome = valorDe(doNo, "application.name");
 }
 
 }  // namespace
 
-std::string identidadeDoNo(const Grafo& grafo, const NoDoGrafo& no) {
+ClienteDeSom clienteDoNo(const Grafo& grafo, const NoDoGrafo& no) {
   const std::optional<uint32_t> dono = numeroDe(no.props, "client.id");
   const ClienteDoGrafo* cliente = dono ? grafo.cliente(*dono) : nullptr;
-  Propriedades p = cliente ? cliente->props : Propriedades{};
-  if (valorDe(p, "application.id").empty() && !valorDe(no.props, "application.id").empty())
-    p["application.id"] = valorDe(no.props, "application.id");
-  return identidade(p);
+  ClienteDeSom c = comoCliente(cliente ? cliente->props : Propriedades{});
+  completarPeloNo(c, no.props);
+  return c;
 }
 
-int32_t pidDe(const ClienteDoGrafo& cliente) {
-  return static_cast<int32_t>(numeroDe(cliente.props, "application.process.id").value_or(0));
-}
-
-std::vector<Aplicativo> aplicativosDe(const Grafo& grafo, int32_t meuPid) {
-  std::vector<Aplicativo> aplicativos;
+std::vector<ClienteDeSom> clientesDe(const Grafo& grafo, int32_t meuPid) {
+  std::vector<ClienteDeSom> clientes;
   for (const ClienteDoGrafo& c : grafo.clientes) {
     // One whose properties have not come yet is still connecting: who it is is unknown.
-    if (!c.completo || ehDoServidor(c) || numeroDe(c.props, "pipewire.sec.pid") == static_cast<uint32_t>(meuPid))
+    if (!c.completo || ehDoServidor(c.props) || numeroDe(c.props, "pipewire.sec.pid") == static_cast<uint32_t>(meuPid))
       continue;
-    const Propriedades p = daIdentidade(grafo, c);
-    juntarPorProcesso(aplicativos, {identidade(p), valorDe(p, "application.name"), pidDe(c)});
+    ClienteDeSom cliente = comoCliente(c.props);
+    // This process's PulseAudio probe, still closing through pipewire-pulse:
+    // it reports this process's own pid and binary (a program outside a
+    // sandbox may report the same pid).
+    if (cliente.pid == getpid() && executaOBinario(cliente.pid, cliente.binario)) continue;
+    for (const NoDoGrafo& n : grafo.nos)
+      if (numeroDe(n.props, "client.id") == c.id && cliente.id.empty()) completarPeloNo(cliente, n.props);
+    clientes.push_back(std::move(cliente));
   }
-  return aplicativos;
+  return clientes;
 }
 
 bool ehReproducaoDeAplicativo(const NoDoGrafo& no) {

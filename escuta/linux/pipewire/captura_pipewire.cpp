@@ -4,12 +4,16 @@
 #include <spa/param/audio/format-utils.h>
 
 #include <algorithm>
+#include <charconv>
 #include <cstring>
 #include <map>
+#include <optional>
 #include <string>
 
+#include "escuta/linux/aplicativos/juiz.h"
 #include "escuta/linux/entrega.h"
 #include "escuta/linux/limites.h"
+#include "escuta/linux/pipewire/aplicativos.h"
 #include "escuta/linux/pipewire/conexao_pipewire.h"
 #include "escuta/linux/pipewire/formato_pipewire.h"
 #include "escuta/linux/pipewire/ligacoes.h"
@@ -18,17 +22,23 @@ namespace escuta {
 
 namespace {
 
+// A node's id is reused once it goes; its serial never is.
+uint64_t serialDe(const NoDoGrafo& no) {
+  const std::string texto = valorDe(no.props, "object.serial");
+  uint64_t serial = 0;
+  const auto r = std::from_chars(texto.data(), texto.data() + texto.size(), serial);
+  return !texto.empty() && r.ec == std::errc() && r.ptr == texto.data() + texto.size() ? serial
+                                                                                         : (uint64_t{1} << 63) | no.id;
+}
+
 class FluxoPipeWire : public Fluxo {
  public:
-  FluxoPipeWire(const FiltroDeConteudo& filtro, const ConfiguracaoDoFluxo& configuracao, DelegadoDoFluxo& delegado)
-      : configuracao_(configuracao), delegado_(delegado), entrega_(configuracao, delegado) {
-    for (const Aplicativo& a : filtro.excluidos) {
-      excluidos_.push_back(a.id);
-      if (a.pid != 0) pidsExcluidos_.push_back(a.pid);
-    }
-  }
+  FluxoPipeWire(std::shared_ptr<const Exclusao> exclusao, const ConfiguracaoDoFluxo& configuracao,
+                DelegadoDoFluxo& delegado)
+      : configuracao_(configuracao), delegado_(delegado), entrega_(configuracao, delegado), exclusao_(std::move(exclusao)) {}
 
   ~FluxoPipeWire() override {
+    juiz_.reset();  // it takes the loop's lock for each verdict
     if (!conexao_) return;
     {
       ConexaoPipeWire::Trava trava(*conexao_);
@@ -56,6 +66,12 @@ class FluxoPipeWire : public Fluxo {
     conclusao_ = std::move(conclusao);
     conexao_->aoCair = [this](const std::string& motivo) { falhou(motivo); };
     conexao_->aoMudar = [this] { religar(); };
+    if (exclusao_ && !exclusao_->vazia())
+      juiz_ = std::make_unique<Juiz>(exclusao_, [this](uint64_t serial, bool deixarDeFora) {
+        ConexaoPipeWire::Trava trava(*conexao_);
+        vereditos_[serial] = deixarDeFora;
+        religar();
+      });
     if (std::optional<Erro> e = conectar()) return concluir(e);
     armarPrazo();
   }
@@ -68,6 +84,7 @@ class FluxoPipeWire : public Fluxo {
   void armarPrazo();
   void vigiarPrimeiroBuffer();
   void religar();
+  bool ouvir(const NoDoGrafo& no);
   void concluir(std::optional<Erro> erro);
   void falhou(const std::string& motivo);
   void processar();
@@ -76,8 +93,9 @@ class FluxoPipeWire : public Fluxo {
   ConfiguracaoDoFluxo configuracao_;
   DelegadoDoFluxo& delegado_;
   Entrega entrega_;
-  std::vector<std::string> excluidos_;
-  std::vector<int32_t> pidsExcluidos_;  // every connection of an excluded process
+  std::shared_ptr<const Exclusao> exclusao_;
+  std::unique_ptr<Juiz> juiz_;
+  std::map<uint64_t, std::optional<bool>> vereditos_;  // by node serial: asked, and whether left out
   std::unique_ptr<ConexaoPipeWire> conexao_;
   pw_stream* fluxo_ = nullptr;
   spa_hook ouvinte_{};
@@ -244,7 +262,12 @@ void FluxoPipeWire::religar() {
   if (!fluxo_) return;
   const uint32_t no = pw_stream_get_node_id(fluxo_);
   if (no == SPA_ID_INVALID) return;
-  const std::vector<Ligacao> desejadas = ligacoesDesejadas(conexao_->grafo(), no, excluidos_, pidsExcluidos_);
+  const std::vector<Ligacao> desejadas =
+      ligacoesDesejadas(conexao_->grafo(), no, [this](const NoDoGrafo& n) { return ouvir(n); });
+  std::erase_if(vereditos_, [this](const auto& v) {
+    const auto& nos = conexao_->grafo().nos;
+    return std::none_of(nos.begin(), nos.end(), [&](const NoDoGrafo& n) { return serialDe(n) == v.first; });
+  });
   for (auto it = ligacoes_.begin(); it != ligacoes_.end();) {
     if (std::binary_search(desejadas.begin(), desejadas.end(), it->first)) {
       ++it;
@@ -267,11 +290,20 @@ void FluxoPipeWire::religar() {
   }
 }
 
+// Heard once judged, unless left out; every stream, when nothing is.
+bool FluxoPipeWire::ouvir(const NoDoGrafo& no) {
+  if (!juiz_) return true;
+  const uint64_t serial = serialDe(no);
+  auto [veredito, novo] = vereditos_.try_emplace(serial);
+  if (novo) juiz_->perguntar(serial, clienteDoNo(conexao_->grafo(), no));
+  return veredito->second == false;
+}
+
 }  // namespace
 
-std::unique_ptr<Fluxo> criarFluxoPipeWire(const FiltroDeConteudo& filtro, const ConfiguracaoDoFluxo& configuracao,
-                                          DelegadoDoFluxo& delegado) {
-  return std::make_unique<FluxoPipeWire>(filtro, configuracao, delegado);
+std::unique_ptr<Fluxo> criarFluxoPipeWire(std::shared_ptr<const Exclusao> exclusao,
+                                          const ConfiguracaoDoFluxo& configuracao, DelegadoDoFluxo& delegado) {
+  return std::make_unique<FluxoPipeWire>(std::move(exclusao), configuracao, delegado);
 }
 
 }  // namespace escuta

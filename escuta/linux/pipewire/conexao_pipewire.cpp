@@ -8,7 +8,7 @@ namespace escuta {
 
 namespace {
 
-constexpr int kEsperaEmSegundos = 3;
+constexpr std::chrono::milliseconds kEspera{3000};
 
 Propriedades propriedadesDe(const spa_dict* dict) {
   Propriedades p;
@@ -34,15 +34,29 @@ struct ConexaoPipeWire::Vinculo {
 };
 
 Resultado<std::unique_ptr<ConexaoPipeWire>> ConexaoPipeWire::abrir() {
+  auto c = conectar(kEspera);
+  if (auto* falha = std::get_if<Falha>(&c)) return Erro{falha->descricao};
+  return std::move(std::get<std::unique_ptr<ConexaoPipeWire>>(c));
+}
+
+std::variant<std::unique_ptr<ConexaoPipeWire>, ConexaoPipeWire::Falha> ConexaoPipeWire::conectar(
+    std::chrono::milliseconds prazo) {
   pw_init(nullptr, nullptr);
   std::unique_ptr<ConexaoPipeWire> c(new ConexaoPipeWire());
   c->laco_ = pw_thread_loop_new("escuta-pw", nullptr);
-  if (!c->laco_) return Erro{std::strerror(errno)};
+  if (!c->laco_) return Falha{Falha::outra, std::strerror(errno)};
   c->contexto_ = pw_context_new(pw_thread_loop_get_loop(c->laco_), nullptr, 0);
-  if (!c->contexto_ || pw_thread_loop_start(c->laco_) < 0) return Erro{std::strerror(errno)};
+  if (!c->contexto_ || pw_thread_loop_start(c->laco_) < 0) return Falha{Falha::outra, std::strerror(errno)};
   Trava trava(*c);
   c->nucleo_ = pw_context_connect(c->contexto_, nullptr, 0);
-  if (!c->nucleo_) return Erro{std::string("não consegui falar com o PipeWire: ") + std::strerror(errno)};
+  if (!c->nucleo_) {
+    const int erro = errno;
+    // No socket where the library looked: EHOSTDOWN (ENOENT from older releases).
+    const Falha::Tipo tipo = erro == ENOENT || erro == EHOSTDOWN ? Falha::semSoquete
+                             : erro == ECONNREFUSED                ? Falha::recusou
+                                                                   : Falha::outra;
+    return Falha{tipo, std::string("não consegui falar com o PipeWire: ") + std::strerror(erro)};
+  }
   static const pw_core_events eventosDoNucleo = [] {
     pw_core_events e{};
     e.version = PW_VERSION_CORE_EVENTS;
@@ -60,7 +74,8 @@ Resultado<std::unique_ptr<ConexaoPipeWire>> ConexaoPipeWire::abrir() {
     return e;
   }();
   pw_registry_add_listener(c->registro_, &c->ouvinteDoRegistro_, &eventosDoRegistro, c.get());
-  if (!c->sincronizar()) return Erro{"o PipeWire não respondeu"};
+  if (!c->uma(prazo) || !c->uma(kEspera))
+    return Falha{c->caiu_ ? Falha::outra : Falha::calado, "o PipeWire não respondeu"};
   return c;
 }
 
@@ -73,14 +88,20 @@ ConexaoPipeWire::~ConexaoPipeWire() {
   if (laco_) pw_thread_loop_destroy(laco_);
 }
 
-bool ConexaoPipeWire::uma() {
+bool ConexaoPipeWire::uma(std::chrono::milliseconds prazo) {
   const int seq = pw_core_sync(nucleo_, PW_ID_CORE, 0);
+  timespec fim{};
+  pw_thread_loop_get_time(laco_, &fim, std::chrono::nanoseconds(prazo).count());
   while (feitoAte_ < seq && !caiu_)
-    if (pw_thread_loop_timed_wait(laco_, kEsperaEmSegundos) != 0) return false;
+    if (pw_thread_loop_timed_wait_full(laco_, &fim) != 0) return false;
   return !caiu_;
 }
 
-bool ConexaoPipeWire::sincronizar() { return uma() && uma(); }
+uint32_t ConexaoPipeWire::meuCliente() const {
+  return pw_proxy_get_bound_id(reinterpret_cast<pw_proxy*>(pw_core_get_client(nucleo_)));
+}
+
+bool ConexaoPipeWire::sincronizar() { return uma(kEspera) && uma(kEspera); }
 
 void ConexaoPipeWire::feito(void* dados, uint32_t id, int seq) {
   auto* c = static_cast<ConexaoPipeWire*>(dados);

@@ -4,10 +4,12 @@
 // its lock held; other threads take the lock through Trava.
 #include <pipewire/pipewire.h>
 
+#include <chrono>
 #include <functional>
 #include <list>
 #include <memory>
 #include <string>
+#include <variant>
 
 #include "escuta/linux/pipewire/grafo.h"
 #include "escuta/resultado.h"
@@ -16,6 +18,18 @@ namespace escuta {
 
 class ConexaoPipeWire {
  public:
+  struct Falha {
+    enum Tipo {
+      semSoquete,  // no daemon's socket where the client library looks
+      recusou,     // the socket is there, the connection was refused
+      calado,      // connected, but no answer within the deadline: a sandboxed
+                   // client the session manager has not granted is kept waiting
+      outra
+    } tipo;
+    std::string descricao;
+  };
+  // Connected, with the daemon's first answer within `prazo`, or why not.
+  static std::variant<std::unique_ptr<ConexaoPipeWire>, Falha> conectar(std::chrono::milliseconds prazo);
   // Connects within a few seconds or gives why it could not.
   static Resultado<std::unique_ptr<ConexaoPipeWire>> abrir();
   ~ConexaoPipeWire();
@@ -39,6 +53,8 @@ class ConexaoPipeWire {
 
   // With the lock held.
   const Grafo& grafo() const { return grafo_; }
+  // This connection's own client in the graph, once the daemon has answered.
+  uint32_t meuCliente() const;
   pw_core* nucleo() { return nucleo_; }
   pw_thread_loop* laco() { return laco_; }
   bool caiu() const { return caiu_; }
@@ -50,7 +66,7 @@ class ConexaoPipeWire {
  private:
   struct Vinculo;  // a bound client or node and its listener
   ConexaoPipeWire() = default;
-  bool uma();
+  bool uma(std::chrono::milliseconds prazo);
 
   static void global(void* dados, uint32_t id, uint32_t permissoes, const char* tipo, uint32_t versao,
                      const spa_dict* props);

@@ -43,8 +43,8 @@ void ligar(uint32_t no, const std::vector<const PortaDoGrafo*>& saidas, uint32_t
 
 }  // namespace
 
-std::vector<Ligacao> ligacoesDesejadas(const Grafo& grafo, uint32_t captura, const std::vector<std::string>& excluidos,
-                                       const std::vector<int32_t>& pidsExcluidos) {
+std::vector<Ligacao> ligacoesDesejadas(const Grafo& grafo, uint32_t captura,
+                                       const std::function<bool(const NoDoGrafo&)>& ouvir) {
   std::vector<Ligacao> ligacoes;
   const std::vector<const PortaDoGrafo*> entradas = portasDe(grafo, captura, false);
   if (entradas.empty()) return ligacoes;
@@ -52,11 +52,7 @@ std::vector<Ligacao> ligacoesDesejadas(const Grafo& grafo, uint32_t captura, con
     if (no.id == captura || !no.completo || !ehReproducaoDeAplicativo(no)) continue;
     const std::optional<uint32_t> dono = numeroDe(no.props, "client.id");
     const ClienteDoGrafo* cliente = dono ? grafo.cliente(*dono) : nullptr;
-    if (dono && (!cliente || !cliente->completo)) continue;
-    const std::string quem = identidadeDoNo(grafo, no);
-    if (std::find(excluidos.begin(), excluidos.end(), quem) != excluidos.end()) continue;
-    const int32_t pid = cliente ? pidDe(*cliente) : 0;
-    if (pid != 0 && std::find(pidsExcluidos.begin(), pidsExcluidos.end(), pid) != pidsExcluidos.end()) continue;
+    if ((dono && (!cliente || !cliente->completo)) || !ouvir(no)) continue;
     ligar(no.id, portasDe(grafo, no.id, true), captura, entradas, ligacoes);
   }
   std::sort(ligacoes.begin(), ligacoes.end());

@@ -1,14 +1,13 @@
 #pragma once
-// Which of a PulseAudio server's clients are applications, what identifies
-// each one, and which playback streams escuta hears. Plain data, so that the
+// Which of a PulseAudio server's clients are programs, how each describes
+// itself, and which playback streams are programs'. Plain data, so that the
 // rules are testable without a server.
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <vector>
 
+#include "escuta/linux/aplicativos/fontes.h"
 #include "escuta/linux/propriedades.h"
-#include "escuta/plataforma.h"
 
 namespace escuta {
 
@@ -27,24 +26,20 @@ struct EntradaPulse {
   Propriedades props;
 };
 
-// Whether process `pid` runs the binary named; /proc's answer in the program.
-using ConfereProcesso = std::function<bool(int32_t pid, const std::string& binario)>;
+// One per program connection, in the order they connected: never the
+// server's own clients, nor one still connecting (it has not said who it
+// is), nor this process (`meuPid`). A stream's own application.id and name,
+// where its client has no application.id, speak for the client.
+std::vector<ClienteDeSom> clientesDoPulse(const std::vector<ClientePulse>& clientes,
+                                          const std::vector<EntradaPulse>& entradas, int32_t meuPid);
 
-// One entry per program connected to the server, in the order it connected:
-// never the server's own clients, nor one still connecting (it has not said
-// who it is), nor this process (`meuPid`). A pid is given only where the
-// process it names runs the binary the client reported; otherwise 0.
-std::vector<Aplicativo> aplicativosDoPulse(const std::vector<ClientePulse>& clientes,
-                                           const std::vector<EntradaPulse>& entradas, int32_t meuPid,
-                                           const ConfereProcesso& confere);
+// How one client describes itself.
+ClienteDeSom clienteDeSom(const ClientePulse& cliente);
 
-// The identity and trusted pid of the program playing `entrada`, as the listing gives them.
-Aplicativo donoDaEntrada(const EntradaPulse& entrada, const std::vector<ClientePulse>& clientes,
-                         const ConfereProcesso& confere);
+// The program playing `entrada`, as its client (and the stream, as above) describe it.
+ClienteDeSom clienteDaEntrada(const EntradaPulse& entrada, const std::vector<ClientePulse>& clientes);
 
-// A program's stream (not a module's) whose owner is not among `excluidos`
-// (by id, or by a trusted pid).
-bool deveSerOuvida(const EntradaPulse& entrada, const std::vector<ClientePulse>& clientes,
-                   const std::vector<Aplicativo>& excluidos, const ConfereProcesso& confere);
+// A program's stream, not a module's (a loopback's: its source is heard already).
+bool ehDePrograma(const EntradaPulse& entrada);
 
 }  // namespace escuta

@@ -2,6 +2,9 @@
 
 #include <pulse/rtclock.h>
 
+#include <algorithm>
+#include <vector>
+
 namespace escuta {
 
 namespace {
@@ -71,6 +74,26 @@ ConexaoPulse::~ConexaoPulse() {
   }
 }
 
+ConexaoPulse::Inscricao& ConexaoPulse::Inscricao::operator=(Inscricao&& outra) noexcept {
+  std::swap(conexao_, outra.conexao_);
+  std::swap(ouvinte_, outra.ouvinte_);
+  return *this;
+}
+
+ConexaoPulse::Inscricao::~Inscricao() {
+  if (conexao_) conexao_->ouvintes_.erase(ouvinte_);
+}
+
+std::optional<ConexaoPulse::Inscricao> ConexaoPulse::inscrever(Ouvinte ouvinte, int segundos) {
+  const auto mascara = static_cast<pa_subscription_mask_t>(mascara_ | ouvinte.mascara);
+  if (mascara != mascara_) {
+    if (!esperar(pa_context_subscribe(contexto_, mascara, nullptr, nullptr), segundos)) return std::nullopt;
+    mascara_ = mascara;
+  }
+  ouvintes_.push_back(std::move(ouvinte));
+  return Inscricao(this, std::prev(ouvintes_.end()));
+}
+
 bool ConexaoPulse::esperar(pa_operation* operacao, int segundos) {
   if (!operacao) return false;
   pa_operation_set_state_callback(
@@ -91,6 +114,11 @@ bool ConexaoPulse::esperarQue(const std::function<bool()>& condicao, std::chrono
   return condicao();
 }
 
+std::string ConexaoPulse::servidor() const {
+  const char* s = pa_context_get_server(contexto_);
+  return s ? s : "";
+}
+
 std::string ConexaoPulse::erro() const { return pa_strerror(pa_context_errno(contexto_)); }
 
 void ConexaoPulse::aoMudarEstado(pa_context* contexto, void* dados) {
@@ -103,7 +131,7 @@ void ConexaoPulse::aoMudarEstado(pa_context* contexto, void* dados) {
     case PA_CONTEXT_TERMINATED:
       if (c->caiu_) break;
       c->caiu_ = true;
-      if (c->pronta_ && c->aoCair) c->aoCair("conexão com o PulseAudio perdida: " + c->erro());
+      if (c->pronta_) c->avisarQueCaiu("conexão com o PulseAudio perdida: " + c->erro());
       break;
     default:
       break;
@@ -111,9 +139,32 @@ void ConexaoPulse::aoMudarEstado(pa_context* contexto, void* dados) {
   sinalizar(c->laco_);
 }
 
+// A listener may end its own subscription, or another's, from its callback:
+// each is looked up again after every call.
+template <typename Chamar>
+void ConexaoPulse::paraCadaOuvinte(Chamar chamar) {
+  std::vector<const Ouvinte*> vistos;
+  for (auto it = ouvintes_.begin(); it != ouvintes_.end();) {
+    const Ouvinte& o = *it;
+    vistos.push_back(&o);
+    chamar(o);
+    it = std::find_if(ouvintes_.begin(), ouvintes_.end(), [&](const Ouvinte& x) {
+      return std::find(vistos.begin(), vistos.end(), &x) == vistos.end();
+    });
+  }
+}
+
+void ConexaoPulse::avisarQueCaiu(const std::string& motivo) {
+  paraCadaOuvinte([&](const Ouvinte& o) {
+    if (o.aoCair) o.aoCair(motivo);
+  });
+}
+
 void ConexaoPulse::aoEvento(pa_context*, pa_subscription_event_type_t tipo, uint32_t indice, void* dados) {
   auto* c = static_cast<ConexaoPulse*>(dados);
-  if (c->aoMudar) c->aoMudar(tipo, indice);
+  c->paraCadaOuvinte([&](const Ouvinte& o) {
+    if (o.aoMudar && pa_subscription_match_flags(o.mascara, tipo)) o.aoMudar(tipo, indice);
+  });
   sinalizar(c->laco_);
 }
 

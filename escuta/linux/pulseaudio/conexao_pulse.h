@@ -6,8 +6,11 @@
 #include <pulse/pulseaudio.h>
 
 #include <chrono>
+#include <cstdint>
 #include <functional>
+#include <list>
 #include <memory>
+#include <optional>
 #include <string>
 #include <variant>
 
@@ -37,8 +40,33 @@ class ConexaoPulse {
     pa_threaded_mainloop* laco_;
   };
 
+  // What one user of the connection (the listing, the capture) is told, on
+  // the loop's thread: a change to the objects of its mask; the server gone.
+  struct Ouvinte {
+    pa_subscription_mask_t mascara = PA_SUBSCRIPTION_MASK_NULL;
+    std::function<void(pa_subscription_event_type_t, uint32_t)> aoMudar;
+    std::function<void(const std::string&)> aoCair;
+  };
+  // Keeps its listener told while it lives. Destroy it with the lock held.
+  class Inscricao {
+   public:
+    Inscricao() = default;
+    Inscricao(ConexaoPulse* conexao, std::list<Ouvinte>::iterator ouvinte) : conexao_(conexao), ouvinte_(ouvinte) {}
+    Inscricao(Inscricao&& outra) noexcept { *this = std::move(outra); }
+    Inscricao& operator=(Inscricao&& outra) noexcept;
+    ~Inscricao();
+
+   private:
+    ConexaoPulse* conexao_ = nullptr;
+    std::list<Ouvinte>::iterator ouvinte_;
+  };
+  // With the lock held: adds `ouvinte` and has the server send the events of
+  // every listener's mask; nothing when the server did not take it within `segundos`.
+  std::optional<Inscricao> inscrever(Ouvinte ouvinte, int segundos);
+
   // With the lock held: waits until `operacao` is done (true), or fails, the
-  // connection falls or `segundos` pass (false). Takes the reference.
+  // connection falls or `segundos` pass (false). Takes the reference; a null
+  // operation (the call refused: the connection is gone) is false.
   bool esperar(pa_operation* operacao, int segundos);
   // With the lock held: waits until `condicao` holds (true) or `prazo` has
   // passed (false), looking again after every event of the loop's that
@@ -48,22 +76,30 @@ class ConexaoPulse {
   // With the lock held.
   pa_context* contexto() { return contexto_; }
   pa_mainloop_api* api() { return pa_threaded_mainloop_get_api(laco_); }
+  std::string servidor() const;  // the server it reached, as libpulse names it
   bool caiu() const { return caiu_; }
   std::string erro() const;  // the context's last error, in words
-
-  // Called on the loop's thread: a subscribed object changed; the server went away.
-  std::function<void(pa_subscription_event_type_t, uint32_t)> aoMudar;
-  std::function<void(const std::string&)> aoCair;
 
  private:
   ConexaoPulse() = default;
   static void aoMudarEstado(pa_context* contexto, void* dados);
   static void aoEvento(pa_context* contexto, pa_subscription_event_type_t tipo, uint32_t indice, void* dados);
+  template <typename Chamar>
+  void paraCadaOuvinte(Chamar chamar);
+  void avisarQueCaiu(const std::string& motivo);
 
   pa_threaded_mainloop* laco_ = nullptr;
   pa_context* contexto_ = nullptr;
   bool pronta_ = false;
   bool caiu_ = false;
+  std::list<Ouvinte> ouvintes_;
+  pa_subscription_mask_t mascara_ = PA_SUBSCRIPTION_MASK_NULL;  // what the server sends
 };
+
+// Lets go of an operation whose end nobody waits for. libpulse gives none
+// (null) when the connection is no longer ready.
+inline void descartar(pa_operation* operacao) {
+  if (operacao) pa_operation_unref(operacao);
+}
 
 }  // namespace escuta

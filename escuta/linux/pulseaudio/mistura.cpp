@@ -25,18 +25,59 @@ Mistura::Mistura(Parametros p) : p_(p) {}
 
 void Mistura::abrir(uint32_t fluxo, uint32_t dispositivo) {
   fluxos_[fluxo] = Fluxo{dispositivo};
-  dispositivos_.try_emplace(dispositivo);
+  auto [d, novo] = dispositivos_.try_emplace(dispositivo);
+  if (novo) d->second.alvo = p_.alvo;
 }
 
 void Mistura::receber(uint32_t fluxo, const float* quadros, size_t n) {
   const auto it = fluxos_.find(fluxo);
   if (it == fluxos_.end() || it->second.fim) return;
+  acrescentar(it->second, quadros, n);
+}
+
+void Mistura::lacuna(uint32_t fluxo, size_t n) {
+  const auto it = fluxos_.find(fluxo);
+  if (it == fluxos_.end() || it->second.fim) return;
   Fluxo& f = it->second;
+  const size_t canais = p_.canais;
+  const size_t tem = f.quadros(canais);
+  const size_t r = std::min<size_t>(p_.rampa, tem);
+  float* cauda = f.dados.data() + f.dados.size() - r * canais;
+  for (size_t k = 0; k < r; ++k)
+    for (size_t c = 0; c < canais; ++c) cauda[k * canais + c] *= static_cast<float>(r - k) / static_cast<float>(r + 1);
+  const std::vector<float> silencio(n * canais, 0.0f);
+  acrescentar(f, silencio.data(), n);
+  f.subida = 0;
+}
+
+// Into a device that plays nothing yet, it brings where its own was in the
+// reading (its phase between frames, its ratio): the next frame follows on.
+void Mistura::mover(uint32_t fluxo, uint32_t dispositivo) {
+  const auto it = fluxos_.find(fluxo);
+  if (it == fluxos_.end() || it->second.dispositivo == dispositivo) return;
+  Fluxo& f = it->second;
+  const Dispositivo origem = dispositivos_[f.dispositivo];
+  f.dispositivo = dispositivo;
+  auto [d, novo] = dispositivos_.try_emplace(dispositivo);
+  if (novo) d->second.alvo = p_.alvo;
+  if (d->second.ativo || f.estado != Fluxo::tocando || !origem.ativo) return;
+  d->second.razao = origem.razao;
+  d->second.fase = origem.fase;
+  d->second.ocupacaoMedia = origem.ocupacaoMedia;
+  d->second.ativo = true;
+}
+
+void Mistura::acrescentar(Fluxo& f, const float* quadros, size_t n) {
   f.antesDoLote = f.quadros(p_.canais);
   f.lote = n;
+  const size_t antes = f.dados.size();
   f.dados.insert(f.dados.end(), quadros, quadros + n * p_.canais);
+  for (size_t k = 0; k < n && f.subida < p_.rampa; ++k, ++f.subida)
+    for (size_t c = 0; c < p_.canais; ++c)
+      f.dados[antes + k * p_.canais + c] *= static_cast<float>(f.subida + 1) / static_cast<float>(p_.rampa + 1);
   // Only a stalled reader or a clock beyond kDerivaMaxima gets here.
-  if (f.quadros(p_.canais) > p_.maximo) f.inicio += (f.quadros(p_.canais) - p_.alvo) * p_.canais;
+  if (f.quadros(p_.canais) > p_.maximo)
+    f.inicio += (f.quadros(p_.canais) - static_cast<size_t>(alvo(f.dispositivo))) * p_.canais;
   if (f.inicio > f.dados.size() / 2) {
     f.dados.erase(f.dados.begin(), f.dados.begin() + static_cast<ptrdiff_t>(f.inicio));
     f.inicio = 0;
@@ -64,6 +105,11 @@ bool Mistura::tocando(uint32_t fluxo) const {
 double Mistura::razao(uint32_t dispositivo) const {
   const auto it = dispositivos_.find(dispositivo);
   return it == dispositivos_.end() ? 1.0 : it->second.razao;
+}
+
+double Mistura::alvo(uint32_t dispositivo) const {
+  const auto it = dispositivos_.find(dispositivo);
+  return it == dispositivos_.end() ? p_.alvo : it->second.alvo;
 }
 
 // The least `medida` among the device's streams playing and still coming;
@@ -103,7 +149,7 @@ void Mistura::misturar(float* saida, size_t n) {
   for (auto& [_, f] : fluxos_) {
     if (f.estado != Fluxo::enchendo) continue;
     const size_t referencia = ocupacaoDeReferencia(f.dispositivo);
-    const size_t proprio = std::max<size_t>(1, p_.alvo + f.lote);
+    const size_t proprio = std::max<size_t>(1, static_cast<size_t>(alvo(f.dispositivo)) + f.lote);
     const size_t limiar = referencia == std::numeric_limits<size_t>::max() ? proprio : std::max(proprio, referencia);
     if (f.quadros(p_.canais) < limiar) continue;
     f.inicio += (f.quadros(p_.canais) - limiar) * p_.canais;
@@ -118,35 +164,59 @@ void Mistura::misturar(float* saida, size_t n) {
   });
 }
 
-// Output frame j sits at fase + j·razao device frames past `anterior`,
-// between two device frames, and is interpolated linearly.
+// Output frame j sits at fase + j·razao device frames past the last one
+// read (the sum of its streams' last frames: a stream moved in from another
+// device brings its own), between two device frames, and is interpolated
+// from the four around it (Catmull-Rom): a linear one, whenever the ratio
+// moved off 1, was heard under the streams 50 dB down, sidebands included.
 void Mistura::lerDispositivo(uint32_t id, Dispositivo& d, float* saida, size_t n) {
   if (!temTocando(id)) {
     d.ativo = false;
+    // Idle a second: what made it run dry is likely over.
+    d.ocioso += n;
+    if (d.ocioso > p_.taxa) d.alvo = p_.alvo;
     return;
   }
+  d.ocioso = 0;
   const size_t canais = p_.canais;
   if (!d.ativo) {
-    d = Dispositivo{};
-    d.anterior.assign(canais, 0.0f);
-    d.ocupacaoMedia = p_.alvo;
+    d = Dispositivo{d.alvo, d.ocioso, d.desdeASeca};
+    d.ocupacaoMedia = d.alvo;
     d.ativo = true;
   }
   const double ultima = d.fase + static_cast<double>(n - 1) * d.razao;
   const auto consome = static_cast<size_t>(d.fase + static_cast<double>(n) * d.razao);
-  const size_t lidos = std::max(static_cast<size_t>(ultima) + 1, consome);
+  // Past the last frame interpolated: one more, for the cubic's fourth point.
+  const size_t lidos = std::max(static_cast<size_t>(ultima) + 2, consome);
   soma_.assign((lidos + 1) * canais, 0.0f);
-  std::copy(d.anterior.begin(), d.anterior.end(), soma_.begin());
+  antes_.assign(canais, 0.0f);
+  for (const auto& [_, f] : fluxos_)
+    if (f.dispositivo == id && f.estado == Fluxo::tocando && !f.ultimo.empty())
+      for (size_t c = 0; c < canais; ++c) antes_[c] += f.ultimo[c], soma_[c] += f.ultimo[canais + c];
+  bool secou = false;
   for (auto& [_, f] : fluxos_)
-    if (f.dispositivo == id && f.estado == Fluxo::tocando) somarFluxo(f, lidos, consome, soma_);
+    if (f.dispositivo == id && f.estado == Fluxo::tocando) secou = somarFluxo(f, lidos, consome, soma_) || secou;
   if (d.razao == 1.0 && d.fase == 0.0) {  // on the reader's clock: frame for frame
     for (size_t i = 0; i < n * canais; ++i) saida[i] += soma_[i];
   } else {
     interpolar(d, n, saida);
   }
-  std::copy_n(&soma_[consome * canais], canais, d.anterior.begin());
   d.fase += static_cast<double>(n) * d.razao - static_cast<double>(consome);
-  ajustarRazao(id, d, n);
+  ajustarAlvo(d, secou, n);
+  ajustarRazao(d, folgaDeReferencia(id), n);
+}
+
+// Ran dry: its deliveries came later than the target allows for. The
+// target, once raised, stays raised while the device plays (it falls back once the device
+// has been idle a second): bringing the queues down again would take the
+// resampler, whose interpolation is heard under the streams.
+void Mistura::ajustarAlvo(Dispositivo& d, bool secou, size_t n) {
+  d.desdeASeca += n;
+  if (!secou) return;
+  // Once is a moment's hitch (a stream joining the graph, say): refilled at
+  // the same target, the gap stays short. Twice within 10 s is a load.
+  if (d.desdeASeca < 10 * p_.taxa) d.alvo = std::min<double>(p_.alvoMaximo, d.alvo * 2);
+  d.desdeASeca = 0;
 }
 
 void Mistura::interpolar(const Dispositivo& d, size_t n, float* saida) const {
@@ -155,20 +225,27 @@ void Mistura::interpolar(const Dispositivo& d, size_t n, float* saida) const {
     const double q = d.fase + static_cast<double>(j) * d.razao;
     const auto k = static_cast<size_t>(q);
     const auto t = static_cast<float>(q - static_cast<double>(k));
-    const float* a = &soma_[k * canais];
-    const float* b = a + canais;
-    for (size_t c = 0; c < canais; ++c) saida[j * canais + c] += a[c] + t * (b[c] - a[c]);
+    const float* p1 = &soma_[k * canais];
+    const float* p0 = k == 0 ? antes_.data() : p1 - canais;
+    const float* p2 = p1 + canais;
+    const float* p3 = p2 + canais;
+    for (size_t c = 0; c < canais; ++c)
+      saida[j * canais + c] +=
+          p1[c] + 0.5f * t *
+                      (p2[c] - p0[c] +
+                       t * (2 * p0[c] - 5 * p1[c] + 4 * p2[c] - p3[c] + t * (3 * (p1[c] - p2[c]) + p3[c] - p0[c])));
   }
 }
 
 // Adds the stream's next `lidos` frames into soma (after its first frame,
 // the device's previous one) and takes `consome` of them. A stream about to
 // run dry, or at its end, plays what it has fading out and waits to refill.
-void Mistura::somarFluxo(Fluxo& f, size_t lidos, size_t consome, std::vector<float>& soma) {
+// True when it ran dry before its end.
+bool Mistura::somarFluxo(Fluxo& f, size_t lidos, size_t consome, std::vector<float>& soma) {
   const size_t canais = p_.canais;
   const size_t tem = f.quadros(canais);
   const bool ultimoLote = tem < consome + p_.rampa;
-  const size_t tocados = ultimoLote ? std::min(tem, consome) : lidos;
+  const size_t tocados = ultimoLote ? std::min(tem, consome) : std::min(tem, lidos);
   const size_t saida = std::min<size_t>(p_.rampa, tocados);  // frames of the fade-out
   const float* dados = f.dados.data() + f.inicio;
   if (!ultimoLote && f.entrada >= p_.rampa) {  // neither fading in nor out: a plain sum
@@ -182,23 +259,45 @@ void Mistura::somarFluxo(Fluxo& f, size_t lidos, size_t consome, std::vector<flo
     }
   }
   if (!ultimoLote) {
+    if (consome > 0) guardarUltimos(f, dados, consome);
     f.inicio += consome * canais;
     f.entrada = static_cast<uint32_t>(std::min<size_t>(p_.rampa, f.entrada + consome));
-    return;
+    return false;
   }
+  f.ultimo.clear();
   f.dados.clear();
   f.inicio = 0;
   f.entrada = 0;
   f.estado = Fluxo::enchendo;  // a finished one is dropped by misturar
+  return !f.fim;
 }
 
-void Mistura::ajustarRazao(uint32_t id, Dispositivo& d, size_t n) {
-  const size_t referencia = folgaDeReferencia(id);
+// The stream's last two frames read, as they went into the sum: the
+// device's points before its next read.
+void Mistura::guardarUltimos(Fluxo& f, const float* dados, size_t consome) {
+  const size_t canais = p_.canais;
+  const auto comGanho = [&](size_t k, float* destino) {
+    const float ganho = std::min(1.0f, static_cast<float>(f.entrada + k) / static_cast<float>(p_.rampa));
+    for (size_t c = 0; c < canais; ++c) destino[c] = ganho * dados[k * canais + c];
+  };
+  if (f.ultimo.empty()) f.ultimo.assign(2 * canais, 0.0f);
+  if (consome >= 2)
+    comGanho(consome - 2, f.ultimo.data());
+  else
+    std::copy_n(f.ultimo.begin() + static_cast<ptrdiff_t>(canais), canais, f.ultimo.begin());
+  comGanho(consome - 1, f.ultimo.data() + canais);
+}
+
+void Mistura::ajustarRazao(Dispositivo& d, size_t referencia, size_t n) {
   if (referencia == std::numeric_limits<size_t>::max()) return;
   const double peso = std::min(1.0, static_cast<double>(n) / (p_.taxa * kSegundosDaMedia));
   d.ocupacaoMedia += (static_cast<double>(referencia) - d.ocupacaoMedia) * peso;
-  const double excesso = (d.ocupacaoMedia - p_.alvo) / p_.taxa;
-  const double alem = excesso > 0 ? std::max(0.0, excesso - kFolgaAcima) : std::min(0.0, excesso + kFolgaAbaixo);
+  // The band widens as far as the target grew: deliveries that came late
+  // once come unevenly.
+  const double largura = d.alvo / p_.alvo;
+  const double excesso = (d.ocupacaoMedia - d.alvo) / p_.taxa;
+  const double alem = excesso > 0 ? std::max(0.0, excesso - kFolgaAcima * largura)
+                                  : std::min(0.0, excesso + kFolgaAbaixo * largura);
   d.razao = 1.0 + std::clamp(kGanho * alem, -kDerivaMaxima, kDerivaMaxima);
   if (alem != 0.0) return;
   // Back within the band: glide to whole frames again, 100 ppm slower at

@@ -7,11 +7,13 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
-#include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
+#include <vector>
 
+#include "escuta/linux/aplicativos/identidade.h"
 #include "escuta/linux/insistir.h"
 #include "escuta/linux/processos.h"
 #include "escuta/linux/pulseaudio/captura_pulse.h"
@@ -23,74 +25,58 @@ namespace escuta {
 namespace {
 
 constexpr int kSegundosPorTentativa = 3;
-// Far longer than a server takes to see a closed socket.
-constexpr std::chrono::milliseconds kPrazoParaSair{500};
-
-// /proc's answer, asked once per process, so a client is judged on one state
-// of it even when the listing looks twice.
-ConfereProcesso umaOlhadaPorProcesso() {
-  auto vistos = std::make_shared<std::map<std::pair<int32_t, std::string>, bool>>();
-  return [vistos](int32_t pid, const std::string& binario) {
-    auto [visto, novo] = vistos->try_emplace({pid, binario});
-    if (novo) visto->second = executaOBinario(pid, binario);
-    return visto->second;
-  };
-}
 
 class ServidorPulse : public ServidorDeSom {
  public:
-  explicit ServidorPulse(std::unique_ptr<ConexaoPulse> conexao) : conexao_(std::move(conexao)) {}
+  // `pidsDaqui`: the server's clients' pids are this /proc's (not so inside a sandbox).
+  ServidorPulse(std::unique_ptr<ConexaoPulse> conexao, bool sobrePipeWire, bool pidsDaqui)
+      : conexao_(std::move(conexao)), sobrePipeWire_(sobrePipeWire), pidsDaqui_(pidsDaqui) {}
 
-  Resultado<std::vector<Aplicativo>> aplicativos() override {
+  Resultado<std::vector<ClienteDeSom>> clientes(Arvore& arvore) override {
     ConexaoPulse::Trava trava(*conexao_);
     std::set<uint32_t> sairam;
-    conexao_->aoMudar = [&sairam](pa_subscription_event_type_t evento, uint32_t indice) {
-      if ((evento & PA_SUBSCRIPTION_EVENT_TYPE_MASK) == PA_SUBSCRIPTION_EVENT_REMOVE) sairam.insert(indice);
-    };
+    // Subscribed before the lists are read, so no departure is missed.
+    std::optional<ConexaoPulse::Inscricao> inscricao = conexao_->inscrever(
+        {PA_SUBSCRIPTION_MASK_CLIENT,
+         [&sairam](pa_subscription_event_type_t evento, uint32_t indice) {
+           if ((evento & PA_SUBSCRIPTION_EVENT_TYPE_MASK) == PA_SUBSCRIPTION_EVENT_REMOVE) sairam.insert(indice);
+         },
+         nullptr},
+        kSegundosPorTentativa);
     std::vector<ClientePulse> clientes;
     std::vector<EntradaPulse> entradas;
-    // Subscribed before the lists are read, so no departure is missed.
-    const bool leu = conexao_->esperar(pa_context_subscribe(conexao_->contexto(), PA_SUBSCRIPTION_MASK_CLIENT,
-                                                            nullptr, nullptr),
-                                       kSegundosPorTentativa) &&
-                     lerClientes(*conexao_, clientes, kSegundosPorTentativa) &&
+    const bool leu = inscricao && lerClientes(*conexao_, clientes, kSegundosPorTentativa) &&
                      lerEntradas(*conexao_, entradas, kSegundosPorTentativa);
-    const ConfereProcesso confere = umaOlhadaPorProcesso();
-    if (leu) esperarQueSaiam(clientes, sairam, confere);
-    conexao_->aoMudar = nullptr;
+    // Outside this pid namespace, a program that has ended cannot be told
+    // from one running: none is waited for (nor will it get a pid).
+    if (leu && pidsDaqui_) esperarQueSaiam(clientes, sairam, arvore);
+    inscricao.reset();
     if (!leu) return Erro{"o PulseAudio não respondeu"};
     std::erase_if(clientes, [&](const ClientePulse& c) { return sairam.contains(c.indice); });
-    return aplicativosDoPulse(clientes, entradas, getpid(), confere);
+    return clientesDoPulse(clientes, entradas, getpid());
   }
 
   // The capture goes on over the probe's connection: a second one could be
   // refused in a burst.
-  std::unique_ptr<Fluxo> criarFluxo(const FiltroDeConteudo& filtro, const ConfiguracaoDoFluxo& configuracao,
+  std::unique_ptr<Fluxo> criarFluxo(std::shared_ptr<const Exclusao> exclusao, const ConfiguracaoDoFluxo& configuracao,
                                     DelegadoDoFluxo& delegado) override {
-    return criarFluxoPulse(conexao_, filtro, configuracao, delegado);
+    return criarFluxoPulse(conexao_, sobrePipeWire_, std::move(exclusao), configuracao, delegado);
   }
 
  private:
-  // A program that has just ended is still the server's client for a moment;
-  // listed, it would be a stranger whose pid is no process. A sandboxed
-  // program's pid may be no process here either: it stays once the wait ends.
-  void esperarQueSaiam(const std::vector<ClientePulse>& clientes, const std::set<uint32_t>& sairam,
-                       const ConfereProcesso& confere) {
-    std::vector<uint32_t> semProcesso;
-    for (const ClientePulse& c : clientes) {
-      const std::optional<uint32_t> pid = numeroDe(c.props, "application.process.id");
-      if (!pid || *pid > INT32_MAX) continue;
-      const auto p = static_cast<int32_t>(*pid);
-      // Looked at after the pid was judged, so one that ended in between is seen gone.
-      if (!confere(p, valorDe(c.props, "application.process.binary")) && !processoExiste(p))
-        semProcesso.push_back(c.indice);
-    }
+  // The clients whose program has ended (see kPrazoParaSair), judged on the listing's own look at each process.
+  void esperarQueSaiam(const std::vector<ClientePulse>& clientes, const std::set<uint32_t>& sairam, Arvore& arvore) {
+    std::vector<uint32_t> acabaram;
+    for (const ClientePulse& c : clientes)
+      if (semProcesso(clienteDeSom(c), arvore)) acabaram.push_back(c.indice);
     conexao_->esperarQue(
-        [&] { return std::all_of(semProcesso.begin(), semProcesso.end(), [&](uint32_t i) { return sairam.contains(i); }); },
+        [&] { return std::all_of(acabaram.begin(), acabaram.end(), [&](uint32_t i) { return sairam.contains(i); }); },
         kPrazoParaSair);
   }
 
   std::shared_ptr<ConexaoPulse> conexao_;
+  const bool sobrePipeWire_;
+  const bool pidsDaqui_;
 };
 
 bool ehSoquete(const std::string& caminho) {
@@ -98,15 +84,37 @@ bool ehSoquete(const std::string& caminho) {
   return stat(caminho.c_str(), &s) == 0 && S_ISSOCK(s.st_mode);
 }
 
-// Where libpulse looks when nothing names a server: the session's socket,
-// then the system-wide daemon's. A named server is taken to be there.
-bool haServidorParaRecusar() {
-  if (std::getenv("PULSE_SERVER")) return true;
-  if (const char* pasta = std::getenv("PULSE_RUNTIME_PATH"); pasta && ehSoquete(std::string(pasta) + "/native"))
-    return true;
-  if (const char* pasta = std::getenv("XDG_RUNTIME_DIR"); pasta && ehSoquete(std::string(pasta) + "/pulse/native"))
-    return true;
-  return ehSoquete("/var/run/pulse/native");
+// Where libpulse looks for its server: the one PULSE_SERVER names (its first;
+// one that is not a local socket is taken to be there), else the session's
+// socket, then the system-wide daemon's. The first that is there, or where
+// the session's would be.
+struct Soquete {
+  std::string caminho;
+  bool existe = false;
+};
+
+// The socket of a server named as libpulse names them ("unix:/run/…/native",
+// a bare path, "{machine id}…", the first of a list); empty for a server
+// reached otherwise (tcp:, a host name).
+std::string caminhoDoSoquete(const std::string& servidor) {
+  std::string s = servidor.substr(0, servidor.find(' '));
+  if (s.starts_with("{")) s.erase(0, s.find('}') + 1);
+  if (s.starts_with("unix:")) s.erase(0, 5);
+  return s.starts_with("/") ? s : "";
+}
+
+Soquete soqueteDoPulse() {
+  if (const char* nomeado = std::getenv("PULSE_SERVER"); nomeado && *nomeado) {
+    const std::string caminho = caminhoDoSoquete(nomeado);
+    return caminho.empty() ? Soquete{nomeado, true} : Soquete{caminho, ehSoquete(caminho)};
+  }
+  std::vector<std::string> lugares;
+  if (const char* pasta = std::getenv("PULSE_RUNTIME_PATH")) lugares.push_back(std::string(pasta) + "/native");
+  if (const char* pasta = std::getenv("XDG_RUNTIME_DIR")) lugares.push_back(std::string(pasta) + "/pulse/native");
+  lugares.push_back("/var/run/pulse/native");
+  for (const std::string& l : lugares)
+    if (ehSoquete(l)) return {l, true};
+  return {lugares.front(), false};
 }
 
 std::string nomeDoServidor(ConexaoPulse& conexao) {
@@ -122,11 +130,21 @@ std::string nomeDoServidor(ConexaoPulse& conexao) {
   return nome;
 }
 
+// PipeWire's pipewire-pulse names itself "PulseAudio (on PipeWire x.y.z)":
+// it serves, but PipeWire's own socket serves better where it is reachable.
 Sondagem comoServidor(std::unique_ptr<ConexaoPulse> conexao) {
   const std::string nome = nomeDoServidor(*conexao);
   if (nome.empty()) return {Sondagem::ausente, nullptr, "o servidor não disse quem é"};
-  if (nome.find("(on PipeWire") != std::string::npos) return {Sondagem::ausente, nullptr, nome};
-  return {Sondagem::atende, std::make_unique<ServidorPulse>(std::move(conexao)), ""};
+  const bool sobrePipeWire = nome.find("(on PipeWire") != std::string::npos;
+  std::string soquete;
+  {
+    ConexaoPulse::Trava trava(*conexao);
+    if (const char* servidor = pa_context_get_server(conexao->contexto())) soquete = caminhoDoSoquete(servidor);
+  }
+  const bool pidsDaqui = pidsSaoDaqui(soquete).value_or(true);
+  auto servidor = std::make_unique<ServidorPulse>(std::move(conexao), sobrePipeWire, pidsDaqui);
+  if (sobrePipeWire) return {Sondagem::porOutro, std::move(servidor), "PipeWire por trás do pipewire-pulse (" + nome + ")"};
+  return {Sondagem::atende, std::move(servidor), ""};
 }
 
 }  // namespace
@@ -139,8 +157,11 @@ Sondagem sondarPulseAudio() {
     const ConexaoPulse::Falha& falha = std::get<ConexaoPulse::Falha>(conexao);
     motivo = falha.descricao;
     if (falha.codigo == PA_ERR_ACCESS) return Sondagem{Sondagem::recusou, nullptr, motivo};
-    if (falha.codigo == PA_ERR_CONNECTIONREFUSED && haServidorParaRecusar()) return std::nullopt;
-    return Sondagem{Sondagem::ausente, nullptr, motivo};
+    if (falha.codigo != PA_ERR_CONNECTIONREFUSED) return Sondagem{Sondagem::ausente, nullptr, motivo};
+    const Soquete soquete = soqueteDoPulse();
+    if (!soquete.existe) return Sondagem{Sondagem::ausente, nullptr, "sem soquete em " + soquete.caminho};
+    motivo = "recusou a conexão: " + falha.descricao;
+    return std::nullopt;
   });
   return r ? std::move(*r) : Sondagem{Sondagem::ausente, nullptr, motivo};
 }

@@ -9,12 +9,6 @@ namespace escuta {
 
 namespace {
 
-uint32_t fnv1a(const std::string& texto) {
-  uint32_t h = 2166136261u;
-  for (unsigned char c : texto) h = (h ^ c) * 16777619u;
-  return h;
-}
-
 std::string primeiraLinha(const std::filesystem::path& arquivo) {
   std::ifstream f(arquivo);
   std::string linha;
@@ -23,6 +17,13 @@ std::string primeiraLinha(const std::filesystem::path& arquivo) {
 }
 
 }  // namespace
+
+// FNV-1a.
+uint32_t idDoNome(const std::string& nome) {
+  uint32_t h = 2166136261u;
+  for (unsigned char c : nome) h = (h ^ c) * 16777619u;
+  return h;
+}
 
 std::vector<Tela> telasDrm(const std::string& raiz) {
   std::vector<std::string> nomes;
@@ -38,7 +39,7 @@ std::vector<Tela> telasDrm(const std::string& raiz) {
     if (primeiraLinha(pasta / "status") != "connected") continue;
     int largura = 0, altura = 0;
     if (std::sscanf(primeiraLinha(pasta / "modes").c_str(), "%dx%d", &largura, &altura) != 2) continue;
-    telas.push_back({fnv1a(nome), largura, altura});
+    telas.push_back({idDoNome(nome), largura, altura});
   }
   return telas;
 }

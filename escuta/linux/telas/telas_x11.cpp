@@ -1,9 +1,5 @@
-#include <X11/Xlib.h>
-#include <X11/extensions/Xrandr.h>
+#include <xcb/randr.h>
 
-#include <cstdlib>
-
-#include "escuta/linux/insistir.h"
 #include "escuta/linux/sem_sigpipe.h"
 #include "escuta/linux/telas/telas.h"
 
@@ -11,58 +7,38 @@ namespace escuta {
 
 namespace {
 
-std::vector<Tela> saidasConectadas(Display* d) {
+std::vector<Tela> saidasConectadas(xcb_connection_t* c, xcb_window_t raiz) {
   std::vector<Tela> telas;
-  int evento, erro;
-  if (!XRRQueryExtension(d, &evento, &erro)) return telas;
-  XRRScreenResources* recursos = XRRGetScreenResourcesCurrent(d, DefaultRootWindow(d));
+  const xcb_query_extension_reply_t* randr = xcb_get_extension_data(c, &xcb_randr_id);
+  if (!randr || !randr->present) return telas;
+  // Current resources need RandR 1.3.
+  auto versao = resposta(xcb_randr_query_version_reply(c, xcb_randr_query_version(c, 1, 3), nullptr));
+  if (!versao || (versao->major_version == 1 && versao->minor_version < 3)) return telas;
+  auto recursos = resposta(xcb_randr_get_screen_resources_current_reply(
+      c, xcb_randr_get_screen_resources_current(c, raiz), nullptr));
   if (!recursos) return telas;
-  for (int k = 0; k < recursos->noutput; ++k) {
-    XRROutputInfo* saida = XRRGetOutputInfo(d, recursos, recursos->outputs[k]);
-    if (!saida) continue;
-    if (saida->connection == RR_Connected && saida->crtc) {
-      if (XRRCrtcInfo* crtc = XRRGetCrtcInfo(d, recursos, saida->crtc)) {
-        telas.push_back({static_cast<uint32_t>(recursos->outputs[k]), crtc->width, crtc->height});
-        XRRFreeCrtcInfo(crtc);
-      }
-    }
-    XRRFreeOutputInfo(saida);
+  const xcb_randr_output_t* saidas = xcb_randr_get_screen_resources_current_outputs(recursos.get());
+  const int n = xcb_randr_get_screen_resources_current_outputs_length(recursos.get());
+  std::vector<xcb_randr_get_output_info_cookie_t> pedidos;
+  for (int k = 0; k < n; ++k) pedidos.push_back(xcb_randr_get_output_info(c, saidas[k], recursos->config_timestamp));
+  for (int k = 0; k < n; ++k) {
+    auto saida = resposta(xcb_randr_get_output_info_reply(c, pedidos[k], nullptr));
+    if (!saida || saida->connection != XCB_RANDR_CONNECTION_CONNECTED || !saida->crtc) continue;
+    auto crtc = resposta(xcb_randr_get_crtc_info_reply(
+        c, xcb_randr_get_crtc_info(c, saida->crtc, recursos->config_timestamp), nullptr));
+    if (crtc) telas.push_back({saidas[k], crtc->width, crtc->height});
   }
-  XRRFreeScreenResources(recursos);
   return telas;
-}
-
-// An X server busy with a burst of clients refuses some for a moment: try
-// again for about 2 s before deciding there is none.
-Display* conectar() {
-  const std::optional<Display*> d = insistir(kPrazoDeRecusas, []() -> std::optional<Display*> {
-    if (Display* d = XOpenDisplay(nullptr)) return d;
-    return std::nullopt;
-  });
-  return d.value_or(nullptr);
 }
 
 }  // namespace
 
-std::optional<std::vector<Tela>> telasX11() {
-  const SemSigpipe semSigpipe;
-  Display* d = conectar();
-  if (!d) return std::nullopt;
-  std::vector<Tela> telas = saidasConectadas(d);
+std::vector<Tela> telasX11(const ConexaoX11& x) {
+  const SemSigpipe semSigpipe;  // the server may go away meanwhile
+  std::vector<Tela> telas = saidasConectadas(x.conexao(), x.tela().root);
   // A server without RandR outputs still has its screen.
-  if (telas.empty())
-    telas.push_back({static_cast<uint32_t>(RootWindow(d, DefaultScreen(d))), DisplayWidth(d, DefaultScreen(d)),
-                     DisplayHeight(d, DefaultScreen(d))});
-  XCloseDisplay(d);
+  if (telas.empty()) telas.push_back({x.tela().root, x.tela().width_in_pixels, x.tela().height_in_pixels});
   return telas;
-}
-
-// The kernel's connectors are for machines with no X server configured (a
-// Wayland-only desktop), or whose X server never answered.
-std::vector<Tela> telasDoSistema() {
-  if (std::getenv("DISPLAY"))
-    if (std::optional<std::vector<Tela>> x = telasX11()) return *x;
-  return telasDrm("/sys/class/drm");
 }
 
 }  // namespace escuta
