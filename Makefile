@@ -58,6 +58,12 @@ deb: build
 	cd $(BUILD) && umask 022 && cpack -G DEB > cpack.log && ls -1 $(CURDIR)/$(BUILD)/*.deb
 	lintian --fail-on error,warning --suppress-tags $(LINTIAN_ACEITAS) $(BUILD)/*.deb
 	@echo "lintian: nenhum erro nem aviso (fora $(LINTIAN_ACEITAS))"
+	@# A packager's `cmake --install` gives the files the packages hold, under its prefix.
+	rm -rf $(BUILD)/instalado && cmake --install $(BUILD) --prefix $(BUILD)/instalado > /dev/null
+	cd $(BUILD)/instalado && find . ! -type d | sort > ../instalado.txt
+	for d in $(BUILD)/*.deb; do dpkg-deb -c $$d; done | awk '$$6 !~ /\/$$/ {sub("^./usr/", "./", $$6); print $$6}' \
+	  | sort | diff - $(BUILD)/instalado.txt
+	@echo "cmake --install: os mesmos $$(wc -l < $(BUILD)/instalado.txt) arquivos dos pacotes"
 
 # The README's two commands on a minimal Debian made here (SUITE=bookworm, the
 # default, or trixie), then the packages installed on another one. Slow
