@@ -128,7 +128,7 @@ def medido_duas_vezes(teste):
     a stall of the whole machine spoils one measurement (the server's own parec
     stalls with it), a fault of escuta's spoils the next one too. So a failed
     measurement is taken once more in a fresh session; the first failure is
-    written on stderr, never hidden."""
+    written on stderr, which ctest keeps in Testing/Temporary/LastTest.log."""
     @functools.wraps(teste)
     def medir(self):
         try:
