@@ -314,19 +314,25 @@ class UmFluxo(unittest.TestCase):
     @medido_duas_vezes
     def test_movido_ouvido_de_novo_em_100_ms(self):
         self.tocador()
+        entrada = self.s.entradas()[0]["index"]
+        # PipeWire 1.4 now and then cuts the moved stream itself mid-wave (parec on
+        # it hears the step): escuta must add no step of its own.
+        proprio = gravador_do_fluxo(self.s, entrada)
         c = self.capturar()
         esperar(lambda: self.ouvindo(c), segundos=30, o_que="o tocador")
-        marca = len(c.dados)
+        marca, marca_proprio = len(c.dados), len(proprio.dados)
         for destino in ("outro-sink", "teste-sink"):
-            mover(self.s, self.s.entradas()[0]["index"], destino)
+            mover(self.s, entrada, destino)
             c.esperar_audio(1, desde=len(c.dados))
         depois = c.canais((len(c.dados) - marca) / (TAXA * 8))[0]
         c.parar()
+        dado = proprio.canais((len(proprio.dados) - marca_proprio) / (TAXA * 8))[0]
+        proprio.parar()
         buracos = silencios_ms(depois, self.AMPLITUDE / 2)
         self.assertLessEqual(len(buracos), 2, buracos)  # at most one gap a move, none else
         self.assertLessEqual(max(buracos, default=0), 100, buracos)
         if FORMA.pelo_pulse:  # see the class's note
-            self.assertSemEstalo(depois)
+            self.assertLess(maior_passo(depois), max(maior_passo(dado), self.PASSO_DO_TOM) * 1.1 + 1e-4)
 
     @medido_duas_vezes
     def test_fluxo_novo_inteiro_e_sem_estalo(self):
