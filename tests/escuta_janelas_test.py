@@ -13,7 +13,7 @@ import unittest
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from escritorio import (Sway, UnidadesDeApp, abrir_openbox, chromium, entrada_de_desktop,  # noqa: E402
                         esperar_janelas, ler, pagina_com_som)
-from sessao_de_som import PRONTO, Captura, Sessao, esperar, nivel_de_tom_db, tom  # noqa: E402
+from sessao_de_som import PRONTO, Captura, Sessao, chegou, esperar, nivel_de_tom_db, tom  # noqa: E402
 from caixa_de_areia import CaixaDeAreia  # noqa: E402
 
 # Both sound servers, as their desktops run them.
@@ -183,7 +183,10 @@ class Wayland(unittest.TestCase, Exclusao):
                         "xeyes": sway.iniciar_x("xeyes"),
                     }
                     tocador = s.iniciar("paplay", tom(tons["paplay"], 120))
-                    esperar(lambda: len(sway.vistas()) == len(janelas), segundos=30, o_que="as janelas no sway")
+                    # Three programs and XWayland starting on a loaded machine: a minute, then say who came.
+                    if not chegou(lambda: len(sway.vistas()) == len(janelas), segundos=60):
+                        self.fail(f"as janelas no sway não vieram em 60 s: {sway.vistas()}, "
+                                  f"{ {n: p.poll() for n, p in janelas.items()} }")
                     esperar(lambda: fluxos(s) == 2, o_que="os fluxos")
                     aplicativos = listar(s)["aplicativos"]
                     por_pid = {a["pid"]: a["id"] for a in aplicativos}
