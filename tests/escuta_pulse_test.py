@@ -271,6 +271,11 @@ def silencios_ms(amostras, limiar):
     return buracos
 
 
+def esquerda_desde(captura, marca=0):
+    """The left channel of all that `captura` got after byte `marca` (stereo, TAXA)."""
+    return captura.canais((len(captura.dados) - marca) / (TAXA * 8))[0]
+
+
 def maior_passo(amostras):
     return max((abs(b - a) for a, b in zip(amostras, amostras[1:])), default=0.0)
 
@@ -324,9 +329,9 @@ class UmFluxo(unittest.TestCase):
         for destino in ("outro-sink", "teste-sink"):
             mover(self.s, entrada, destino)
             c.esperar_audio(1, desde=len(c.dados))
-        depois = c.canais((len(c.dados) - marca) / (TAXA * 8))[0]
+        depois = esquerda_desde(c, marca)
         c.parar()
-        dado = proprio.canais((len(proprio.dados) - marca_proprio) / (TAXA * 8))[0]
+        dado = esquerda_desde(proprio, marca_proprio)
         proprio.parar()
         buracos = silencios_ms(depois, self.AMPLITUDE / 2)
         self.assertLessEqual(len(buracos), 2, buracos)  # at most one gap a move, none else
@@ -342,7 +347,7 @@ class UmFluxo(unittest.TestCase):
         marca = len(c.dados)
         self.s.rodar("paplay", curto)  # returns once it has played
         c.esperar_audio(0.5, desde=len(c.dados))
-        esquerda = c.canais((len(c.dados) - marca) / (TAXA * 8))[0]
+        esquerda = esquerda_desde(c, marca)
         c.parar()
         alto = [k for k, v in enumerate(envelope(esquerda)) if v >= self.AMPLITUDE / 2]
         self.assertGreaterEqual((alto[-1] - alto[0] + 1) * 2, 1000 - self.PERDIDO_NO_INICIO_MS)
@@ -400,9 +405,9 @@ class UmFluxo(unittest.TestCase):
                                                    if e["properties"].get("application.process.binary") == "excluido"],
                 o_que="o fim do excluído")
         c.esperar_audio(2, desde=marca)
-        esquerda = c.canais((len(c.dados) - marca) / (TAXA * 8))[0]
+        esquerda = esquerda_desde(c, marca)
         c.parar()
-        dado = proprio.canais((len(proprio.dados) - marca_proprio) / (TAXA * 8))[0]
+        dado = esquerda_desde(proprio, marca_proprio)
         proprio.parar()
         self.assertLess(nivel_mediano_db(esquerda, TAXA, 3000), -80)
         self.assertLessEqual(max(silencios_ms(esquerda, self.AMPLITUDE / 2), default=0), 50)
@@ -472,7 +477,7 @@ class SemMicrofone(unittest.TestCase):
             else:  # and the whole time goes on
                 c.esperar_audio(0.5, desde=len(c.dados))
         c.esperar_audio(0.5, desde=len(c.dados))
-        esquerda = c.canais(len(c.dados) / (TAXA * 8))[0]
+        esquerda = esquerda_desde(c)
         c.parar()
         self.assertGreater(len(esquerda), TAXA * self.SEGUNDOS * 0.9)
         # A tenth of a second at a time, the microphone's tone stays 60 dB under a
