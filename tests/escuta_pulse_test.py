@@ -325,17 +325,21 @@ class UmFluxo(unittest.TestCase):
         proprio = gravador_do_fluxo(self.s, entrada)
         c = self.capturar()
         esperar(lambda: self.ouvindo(c), segundos=30, o_que="o tocador")
-        marca, marca_proprio = len(c.dados), len(proprio.dados)
+        marcas, marca_proprio = [], len(proprio.dados)
         for destino in ("outro-sink", "teste-sink"):
+            marcas.append(len(c.dados))
             mover(self.s, entrada, destino)
             c.esperar_audio(1, desde=len(c.dados))
-        depois = esquerda_desde(c, marca)
+        depois = esquerda_desde(c, marcas[0])
         c.parar()
         dado = esquerda_desde(proprio, marca_proprio)
         proprio.parar()
-        buracos = silencios_ms(depois, self.AMPLITUDE / 2)
-        self.assertLessEqual(len(buracos), 2, buracos)  # at most one gap a move, none else
-        self.assertLessEqual(max(buracos, default=0), 100, buracos)
+        # Each move heard again within 100 ms: all its silences together, one gap or
+        # two short ones (PipeWire 1.4's next delivery may come a cycle late).
+        segunda = (marcas[1] - marcas[0]) // 8
+        for trecho in (depois[:segunda], depois[segunda:]):
+            buracos = silencios_ms(trecho, self.AMPLITUDE / 2)
+            self.assertLessEqual(sum(buracos), 100, buracos)
         if FORMA.pelo_pulse:  # see the class's note
             self.assertLess(maior_passo(depois), max(maior_passo(dado), self.PASSO_DO_TOM) * 1.1 + 1e-4)
 
