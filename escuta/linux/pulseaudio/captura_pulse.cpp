@@ -23,29 +23,33 @@ namespace escuta {
 
 namespace {
 
-// The output is read from the streams every 10 ms, on a clock of its own,
-// and fades over 2.5 ms. On PulseAudio each stream's capture delivers every
-// 5 ms and 25 ms of it are held just before its next delivery (room for the
-// read's phase, the server's jitter on a loaded machine and a fade).
-// Measured: 15 ms more latency than parec at 20 ms; 15 ms held dropped audio
-// with seven programs and seven other recorders beside a test suite on 2
-// cores. On pipewire-pulse a capture asks the whole graph for its quantum,
-// and pipewire-pulse 0.3 drops work (a player then goes silent) when its
-// streams wake it faster than it keeps up: the captures deliver every 20 ms,
-// as parec's at 20 ms do, and hold 15 ms (25 ms gave 23 ms more latency
-// than parec, 15 ms a median of 14). A delivery that comes later (a stream
-// moved to a device on another driver, on PipeWire 1.4: up to a cycle late)
-// is a short faded gap either way. A device whose deliveries come
-// later than that (a machine loaded far beyond its cores stalls the server
-// and escuta for up to 80 ms) holds more, up to 200 ms, until it shows it no
-// longer needs to.
+// Every start, end and gap fades over 2.5 ms. On PulseAudio each stream's
+// capture delivers every 5 ms, the output is read from the streams every
+// 10 ms on a clock of its own, and 25 ms are held just before each delivery
+// (room for the read's phase, the server's jitter on a loaded machine and a
+// fade). Measured: 15 ms more latency than parec at 20 ms; 15 ms held
+// dropped audio with seven programs and seven other recorders beside a test
+// suite on 2 cores. On pipewire-pulse a capture asks the whole graph for its
+// quantum, and pipewire-pulse 0.3 drops work (a player then goes silent)
+// when its streams wake it faster than it keeps up: the captures deliver
+// every 20 ms, as parec's at 20 ms do, and hold 15 ms. There a device's
+// streams deliver together once a cycle, so the output is read as soon as
+// all that play on a device have delivered: a clock at any phase to the
+// cycle kept each frame up to 10 ms longer and woke the process three times
+// a cycle, not once. A clock still reads when a delivery is later than the
+// hold allows (a stream moved to a device on another driver, on PipeWire
+// 1.4: up to a cycle late), which is a short faded gap either way. A device
+// whose deliveries come later than that (a machine loaded far beyond its
+// cores stalls the server and escuta for up to 80 ms) holds more, up to
+// 200 ms, until it shows it no longer needs to.
 struct Ritmo {
   pa_usec_t fragmento;  // each capture delivers this often
   uint32_t msAlvo;      // what each stream holds just before its next delivery
+  pa_usec_t tique;      // the output is read this often; 0: as each device's streams have delivered
 };
-constexpr Ritmo kNoPulseAudio{5 * PA_USEC_PER_MSEC, 25};
-constexpr Ritmo kNoPipeWire{20 * PA_USEC_PER_MSEC, 15};
-constexpr pa_usec_t kTique = 10 * PA_USEC_PER_MSEC;
+constexpr Ritmo kNoPulseAudio{5 * PA_USEC_PER_MSEC, 25, 10 * PA_USEC_PER_MSEC};
+constexpr Ritmo kNoPipeWire{20 * PA_USEC_PER_MSEC, 15, 0};
+constexpr pa_usec_t kPrimeiraLeitura = 10 * PA_USEC_PER_MSEC;
 constexpr pa_usec_t kLerAntes = 2 * PA_USEC_PER_MSEC;
 constexpr uint32_t kMsAlvoMaximo = 200, kMsMaximo = 500;
 constexpr uint32_t kRampasPorSegundo = 400;
@@ -103,6 +107,7 @@ class FluxoPulse : public Fluxo {
     std::vector<uint8_t> resto;  // a partial frame, until the rest comes; all, until `ligada`
     bool recebeu = false;
     bool ligada = false;  // the server has shown it attached to its stream
+    bool entregou = false;  // since its device was last read (pipewire-pulse)
   };
 
   std::optional<Erro> seguirOServidor();
@@ -120,7 +125,11 @@ class FluxoPulse : public Fluxo {
   void descartarCaptura(Captura& c);
   void receber(Captura& c, const void* dados, size_t bytes);
   void passarAMistura(Captura& c);
+  void entregou(Captura& c);
+  bool todosEntregaram(uint32_t dispositivo) const;
   void tique();
+  void ler(pa_usec_t agora);
+  pa_usec_t periodo() const;
   void falhou(const std::string& motivo);
 
 
@@ -178,7 +187,7 @@ std::optional<Erro> FluxoPulse::seguirOServidor() {
   for (const EntradaPulse& e : entradas) atualizar(e);
   inicio_ = pa_rtclock_now();
   relogio_ = pa_context_rttime_new(
-      conexao_->contexto(), inicio_ + kTique,
+      conexao_->contexto(), inicio_ + kPrimeiraLeitura,
       [](pa_mainloop_api*, pa_time_event*, const timeval*, void* d) { static_cast<FluxoPulse*>(d)->tique(); }, this);
   return std::nullopt;
 }
@@ -291,8 +300,8 @@ void FluxoPulse::abrir(const EntradaPulse& e) {
   c->monitor = MonitorDeFluxo::abrir(
       *conexao_, sobrePipeWire_, e.indice, especificacaoPedida(configuracao_), mapaPedido(configuracao_),
       ritmo_.fragmento,
-      {[this, p](const void* dados, size_t bytes) { receber(*p, dados, bytes); }, [this, p] { conferir(*p); },
-       [this, p] { descartarCaptura(*p); }});
+      {[this, p](const void* dados, size_t bytes) { receber(*p, dados, bytes); }, [this, p] { entregou(*p); },
+       [this, p] { conferir(*p); }, [this, p] { descartarCaptura(*p); }});
   if (!c->monitor) return;
   mistura_.abrir(c->id, e.dispositivo);
   capturas_[e.indice] = std::move(c);
@@ -387,24 +396,51 @@ void FluxoPulse::passarAMistura(Captura& c) {
   mistura_.receber(c.id, quadros_.data(), n);
 }
 
-// What the clock says is due, silence where nothing plays; read on a clock
-// of its own, whatever the phase of the streams' deliveries (the streams of a
-// device do not all come in one turn of the loop). After a stall of over a
-// second (the process stopped) it goes on from now, not with the backlog.
+// A device whose every playing stream has delivered is read at once.
+void FluxoPulse::entregou(Captura& c) {
+  if (ritmo_.tique != 0 || !c.ligada) return;
+  c.entregou = true;
+  if (!todosEntregaram(c.dispositivo)) return;
+  for (auto& [_, outra] : capturas_)
+    if (outra->dispositivo == c.dispositivo) outra->entregou = false;
+  ler(pa_rtclock_now());
+}
+
+// Streams still filling, or run dry (late, or gone quiet), are not waited for.
+bool FluxoPulse::todosEntregaram(uint32_t dispositivo) const {
+  for (const auto& [_, c] : capturas_)
+    if (c->dispositivo == dispositivo && !c->entregou && mistura_.tocando(c->id)) return false;
+  return true;
+}
+
+// What the clock says is due, silence where nothing plays, whatever the
+// phase of the streams' deliveries: on PulseAudio the streams of a device do
+// not all come in one turn of the loop; on pipewire-pulse the clock reads
+// only when a period passed without a whole delivery.
 void FluxoPulse::tique() {
   const pa_usec_t agora = pa_rtclock_now();
+  // Woken late (another process had the CPU), or on pipewire-pulse at all (a
+  // delivery is late): what the streams sent meanwhile may be unread, and the
+  // loop runs its timers before its sockets. Read them first, a moment
+  // later, or the queues would look empty.
   const auto taxa = static_cast<uint64_t>(configuracao_.taxa);
-  const uint64_t devidos = (agora - inicio_) * taxa / PA_USEC_PER_SEC;
-  if (devidos - emitidos_ > taxa) emitidos_ = devidos - taxa * kTique / PA_USEC_PER_SEC;
-  const size_t n = devidos - emitidos_;
-  // Woken late (another process had the CPU): what the streams sent meanwhile
-  // is still unread, and the loop runs its timers before its sockets. Read
-  // them first, a moment later, or the queues would look empty.
-  if (!atrasado_ && n > taxa * kTique * 3 / 2 / PA_USEC_PER_SEC) {
+  const uint64_t devidos = (agora - inicio_) * taxa / PA_USEC_PER_SEC - emitidos_;
+  if (!atrasado_ && (ritmo_.tique == 0 || devidos > taxa * ritmo_.tique * 3 / 2 / PA_USEC_PER_SEC)) {
     atrasado_ = true;
     return pa_context_rttime_restart(conexao_->contexto(), relogio_, agora + kLerAntes);
   }
+  for (auto& [_, c] : capturas_) c->entregou = false;
+  ler(agora);
+}
+
+// After a stall of over a second (the process stopped) it goes on from now,
+// not with the backlog. The clock reads next a period from now.
+void FluxoPulse::ler(pa_usec_t agora) {
   atrasado_ = false;
+  const auto taxa = static_cast<uint64_t>(configuracao_.taxa);
+  const uint64_t devidos = (agora - inicio_) * taxa / PA_USEC_PER_SEC;
+  if (devidos - emitidos_ > taxa) emitidos_ = devidos - taxa * kPrimeiraLeitura / PA_USEC_PER_SEC;
+  const size_t n = devidos - emitidos_;
   if (n > 0) {
     bloco_.resize(n * configuracao_.canais);
     mistura_.misturar(bloco_.data(), n);
@@ -412,7 +448,17 @@ void FluxoPulse::tique() {
     entrega_.entregar(std::vector<uint8_t>(bytes, bytes + bloco_.size() * sizeof(float)));
     emitidos_ = devidos;
   }
-  pa_context_rttime_restart(conexao_->contexto(), relogio_, agora + kTique);
+  pa_context_rttime_restart(conexao_->contexto(), relogio_, agora + periodo());
+}
+
+// Read as the streams deliver, the clock waits a delivery and the most any
+// device holds: by then a late delivery's hold is spent.
+pa_usec_t FluxoPulse::periodo() const {
+  if (ritmo_.tique != 0) return ritmo_.tique;
+  const auto taxa = static_cast<double>(configuracao_.taxa);
+  double alvo = ritmo_.msAlvo * taxa / 1000;
+  for (const auto& [_, c] : capturas_) alvo = std::max(alvo, mistura_.alvo(c->dispositivo));
+  return ritmo_.fragmento + static_cast<pa_usec_t>(alvo * PA_USEC_PER_SEC / taxa);
 }
 
 void FluxoPulse::falhou(const std::string& motivo) {

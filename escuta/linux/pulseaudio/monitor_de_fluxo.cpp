@@ -110,10 +110,13 @@ void MonitorDeFluxo::aoLer(pa_stream* fluxo, size_t, void* dados) {
   size_t tamanho = 0;
   // Peeked data stays valid until it is dropped; the owner may not destroy
   // the monitor while it reads (aoReceber is not the last event it gets).
+  bool recebeu = false;
   while (pa_stream_readable_size(fluxo) > 0 && pa_stream_peek(fluxo, &bytes, &tamanho) == 0 && tamanho > 0) {
     m->eventos_.aoReceber(bytes, tamanho);
     pa_stream_drop(fluxo);
+    recebeu = true;
   }
+  if (recebeu && m->eventos_.aoEntregar) m->eventos_.aoEntregar();
 }
 
 void MonitorDeFluxo::aoMudarEstado(pa_stream* fluxo, void* dados) {

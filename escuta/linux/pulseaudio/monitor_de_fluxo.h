@@ -19,6 +19,7 @@ class MonitorDeFluxo {
   // monitor from any of them; none comes after it is destroyed.
   struct Eventos {
     std::function<void(const void* dados, size_t bytes)> aoReceber;  // null `dados`: a hole of `bytes`
+    std::function<void()> aoEntregar;     // all that came at once was received
     std::function<void()> aoFicarPronto;  // capturing; saidaDeFonte() is known
     std::function<void()> aoAcabar;       // refused, ended by the server, moved off its stream, or disconnected
   };
