@@ -125,7 +125,7 @@ class FluxoPulse : public Fluxo {
   void descartarCaptura(Captura& c);
   void receber(Captura& c, const void* dados, size_t bytes);
   void passarAMistura(Captura& c);
-  void entregou(Captura& c);
+  void lerSeTodosEntregaram(Captura& c);
   bool todosEntregaram(uint32_t dispositivo) const;
   void tique();
   void ler(pa_usec_t agora);
@@ -300,7 +300,7 @@ void FluxoPulse::abrir(const EntradaPulse& e) {
   c->monitor = MonitorDeFluxo::abrir(
       *conexao_, sobrePipeWire_, e.indice, especificacaoPedida(configuracao_), mapaPedido(configuracao_),
       ritmo_.fragmento,
-      {[this, p](const void* dados, size_t bytes) { receber(*p, dados, bytes); }, [this, p] { entregou(*p); },
+      {[this, p](const void* dados, size_t bytes) { receber(*p, dados, bytes); }, [this, p] { lerSeTodosEntregaram(*p); },
        [this, p] { conferir(*p); }, [this, p] { descartarCaptura(*p); }});
   if (!c->monitor) return;
   mistura_.abrir(c->id, e.dispositivo);
@@ -397,7 +397,7 @@ void FluxoPulse::passarAMistura(Captura& c) {
 }
 
 // A device whose every playing stream has delivered is read at once.
-void FluxoPulse::entregou(Captura& c) {
+void FluxoPulse::lerSeTodosEntregaram(Captura& c) {
   if (ritmo_.tique != 0 || !c.ligada) return;
   c.entregou = true;
   if (!todosEntregaram(c.dispositivo)) return;
@@ -424,8 +424,8 @@ void FluxoPulse::tique() {
   // loop runs its timers before its sockets. Read them first, a moment
   // later, or the queues would look empty.
   const auto taxa = static_cast<uint64_t>(configuracao_.taxa);
-  const uint64_t devidos = (agora - inicio_) * taxa / PA_USEC_PER_SEC - emitidos_;
-  if (!atrasado_ && (ritmo_.tique == 0 || devidos > taxa * ritmo_.tique * 3 / 2 / PA_USEC_PER_SEC)) {
+  const uint64_t pendentes = (agora - inicio_) * taxa / PA_USEC_PER_SEC - emitidos_;
+  if (!atrasado_ && (ritmo_.tique == 0 || pendentes > taxa * ritmo_.tique * 3 / 2 / PA_USEC_PER_SEC)) {
     atrasado_ = true;
     return pa_context_rttime_restart(conexao_->contexto(), relogio_, agora + kLerAntes);
   }
